@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a Debian 12 machine:
+# the i686 mingw-w64 cross compiler, Wine (32-bit), Xvfb, the i386 Mesa
+# libraries, GoogleTest's source, and static cross builds of libpng,
+# libjpeg-turbo and minizip made from Debian's source packages.
+# Safe to run again: every step is skipped when its result is already there.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+DEPS="$ROOT/.deps"
+PREFIX="$DEPS/i686"
+SUDO=
+[ "$(id -u)" -ne 0 ] && SUDO=sudo
+export DEBIAN_FRONTEND=noninteractive
+
+PKGS="g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev
+      cmake make googletest dpkg-dev xvfb xauth
+      wine wine32:i386 fonts-wine
+      libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libosmesa6:i386"
+
+missing() {
+    local p out=""
+    for p in $PKGS; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || out="$out $p"
+    done
+    echo "$out"
+}
+
+# --- packages -------------------------------------------------------------
+if [ -n "$(missing)" ]; then
+    echo "setup: installing packages:$(missing)"
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $SUDO dpkg --add-architecture i386
+    fi
+    $SUDO apt-get update -q
+    $SUDO apt-get install -y -q --no-install-recommends $(missing)
+fi
+
+# --- source packages for the static dependencies ---------------------------
+SRC="$DEPS/src"
+need_src=0
+for lib in libpng16.a libjpeg.a libminizip.a; do
+    [ -f "$PREFIX/lib/$lib" ] || need_src=1
+done
+if [ $need_src = 1 ]; then
+    SOURCES=/etc/apt/sources.list.d/debian.sources
+    if [ -f "$SOURCES" ] && ! grep -q '^Types:.*deb-src' "$SOURCES"; then
+        $SUDO sed -i 's/^Types: deb$/Types: deb deb-src/' "$SOURCES"
+        $SUDO apt-get update -q
+    fi
+    mkdir -p "$SRC"
+    cd "$SRC"
+    for p in libpng1.6 libjpeg-turbo zlib; do
+        if ! ls -d "$SRC"/*/ 2>/dev/null | grep -q "/${p%1.6}[-0-9.]*" ; then
+            apt-get source -q --download-only "$p/bookworm" >/dev/null 2>&1 || apt-get source -q --download-only "$p/bookworm"
+            for dsc in "$p"_*.dsc; do dpkg-source -x --skip-patches "$dsc" >/dev/null 2>&1 || true; done
+        fi
+    done
+fi
+
+TOOLCHAIN="$ROOT/tools/mingw-i686.cmake"
+JOBS=$(nproc)
+
+build_cmake_dep() { # name srcdir extra-args...
+    local name=$1 src=$2; shift 2
+    local bdir="$DEPS/build/$name"
+    rm -rf "$bdir"; mkdir -p "$bdir"
+    cmake -S "$src" -B "$bdir" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
+          -DCMAKE_INSTALL_PREFIX="$PREFIX" "$@" >/dev/null
+    cmake --build "$bdir" -j"$JOBS" >/dev/null
+    cmake --install "$bdir" >/dev/null
+}
+
+if [ ! -f "$PREFIX/lib/libpng16.a" ]; then
+    echo "setup: building libpng"
+    build_cmake_dep libpng "$(ls -d "$SRC"/libpng1.6-*/ | head -1)" \
+        -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DSKIP_INSTALL_PROGRAMS=ON
+fi
+if [ ! -f "$PREFIX/lib/libjpeg.a" ]; then
+    echo "setup: building libjpeg-turbo"
+    build_cmake_dep libjpeg "$(ls -d "$SRC"/libjpeg-turbo-*/ | head -1)" \
+        -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
+fi
+if [ ! -f "$PREFIX/lib/libminizip.a" ]; then
+    echo "setup: building minizip"
+    MZ="$(ls -d "$SRC"/zlib-*/ | head -1)contrib/minizip"
+    B="$DEPS/build/minizip"; rm -rf "$B"; mkdir -p "$B" "$PREFIX/include/minizip" "$PREFIX/lib"
+    for f in unzip ioapi iowin32 zip; do
+        i686-w64-mingw32-gcc-posix -O2 -c "$MZ/$f.c" -o "$B/$f.o" -I"$MZ"
+    done
+    i686-w64-mingw32-ar rcs "$PREFIX/lib/libminizip.a" "$B"/*.o
+    cp "$MZ"/unzip.h "$MZ"/zip.h "$MZ"/ioapi.h "$MZ"/iowin32.h "$PREFIX/include/minizip/"
+fi
+echo "setup: done"

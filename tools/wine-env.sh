@@ -1,0 +1,30 @@
+# Sourced by the build and test scripts: a private Wine prefix for this
+# checkout, made once, with crash dialogs off and the Marlett font that
+# Wine's caption buttons need.
+ROOT=${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export WINEPREFIX="${SPIRALIX_WINEPREFIX:-$ROOT/.wineprefix}"
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+wine_prepare() {
+    wineserver -w 2>/dev/null || true
+    if [ ! -f "$WINEPREFIX/.spiralix-ready" ]; then
+        rm -rf "$WINEPREFIX"
+        wineboot -i </dev/null >/dev/null 2>&1 || true
+        wineserver -w 2>/dev/null || true
+        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+        mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+        cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+        wineserver -w 2>/dev/null || true
+        touch "$WINEPREFIX/.spiralix-ready"
+    fi
+    # A persistent server whose streams lead nowhere: Wine's background
+    # processes otherwise hold the streams of whatever started them.
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+wine_finish() {
+    wineserver -k 2>/dev/null || true
+}
