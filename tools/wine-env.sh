@@ -8,6 +8,9 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 wine_prepare() {
+    # A server left running by an interrupted run would make us wait for
+    # ever: the prefix is private to this checkout, so end it.
+    wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
     if [ ! -f "$WINEPREFIX/.spiralix-ready" ]; then
         rm -rf "$WINEPREFIX"

@@ -1,0 +1,68 @@
+// The application object: folders, the debug log and the registry helpers
+// through which every subsystem reads and writes its settings.
+#pragma once
+
+#include <windows.h>
+
+class LogFile;
+class PFrameWindow;
+
+// Program version; keys and folders carry it as major.minor ("4.0").
+enum {
+    SPIRALIX_VERSION_MAJOR = 4,
+    SPIRALIX_VERSION_MINOR = 0,
+    SPIRALIX_VERSION_BUILD = 246,
+};
+
+// Registry key of the running version below HKEY_CURRENT_USER, and the key
+// that holds one sub-key per version.
+#define SPIRALIX_REGISTRY_KEY "Software\\Spiralix\\4.0"
+#define SPIRALIX_REGISTRY_ROOT "Software\\Spiralix"
+
+class PApplication {
+public:
+    // Stores the instance and creates the render-job folder below the
+    // user's application-data folder ("...\Spiralix\RenderJobs").
+    explicit PApplication(HINSTANCE instance);
+    virtual ~PApplication() {}
+
+    // Start-up step 1: startFolder = current directory, dataFolder = the
+    // application-data folder followed by "\Spiralix 4.0" (not created).
+    void InitFolders();
+    // Start-up log set-up: a new LogFile (deletes the old file), logging on
+    // when "Properties"/"Debug" is a non-zero REG_DWORD, the file removed
+    // again, then "First line".
+    void InitLog();
+
+    // Registry helpers below HKCU "Software\Spiralix\4.0\<subKey>".
+    // All return 0 on success and 1 on failure.
+    // text must hold 100 bytes; values of 100 bytes or more fail.
+    int GetRegistryString(const char* subKey, const char* valueName, char* text);
+    int GetRegistryDword(const char* subKey, const char* valueName, DWORD* value);
+    int GetRegistryBinary(const char* subKey, const char* valueName, void* buffer, DWORD size);
+    int SetRegistryString(const char* subKey, const char* valueName, const char* text);
+    int SetRegistryDword(const char* subKey, const char* valueName, DWORD value);
+    int SetRegistryBinary(const char* subKey, const char* valueName, const void* data, DWORD size);
+
+    // Name (60 bytes) of the sub-key of "Software\Spiralix" with the highest
+    // "major.minor" version below the running one; empty when there is none.
+    void FindPreviousVersionKey(char* name);
+    // Copies "Software\Spiralix\<sourceName>" with its values and sub-keys
+    // into HKCU targetPath (created). 0 on success, 1 when nothing was copied.
+    int CopyRegistryKey(const char* sourceName, const char* targetPath);
+
+    // Path of a shell special folder (CSIDL_*) into path (MAX_PATH bytes).
+    static bool GetSpecialFolderPath(char* path, int csidl);
+
+    PFrameWindow* mainFrame;  // the main frame; null until it is created
+    HINSTANCE hInstance;
+    DWORD mainThreadId;       // thread that runs the message loop (the constructing thread)
+    char* renderJobFolder;    // 512 bytes: application data + "\Spiralix\RenderJobs"
+    char* jobTempFolder;      // 512 bytes: render-job temporary folder
+    char dataFolder[1000];    // per-version data folder
+    char* startFolder;        // current directory at start (allocated)
+    LogFile* log;             // debug log
+};
+
+// The one application object.
+extern PApplication* g_App;

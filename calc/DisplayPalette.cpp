@@ -1,0 +1,5 @@
+#include "calc/DisplayPalette.h"
+
+HPALETTE DisplayPalette = NULL;
+RGBQUAD DisplayColorTable[256];
+int DisplayShowsFractalColors = 0;

@@ -1,0 +1,58 @@
+#pragma once
+#include <windows.h>
+#include "foundation/List.h"
+
+class FractalTask;
+class FractalFolder;
+
+// The fractal types stored in FractalHeader::Type.
+enum FractalType {
+    FT_PLASMA = 6,
+    FT_DYNAMICSYSTEM = 8,
+    FT_LSYSTEM = 9,
+    FT_IFS = 10,
+    FT_ESCAPETIME = 14,
+    FT_LAYERED = 15,
+    FT_QUATERNION = 16,
+    FT_IMAGE = 17,
+    FT_ATTRACTOR = 18,
+};
+
+// Value of Fractal::magic while the object lives.
+const unsigned int FRACTAL_MAGIC = 0xBEEFF00Du;
+
+// The record common to fractals of every type.
+struct FractalHeader {
+    FractalHeader();
+
+    int Type;           // FractalType; -1 before a type is given
+    int Subtype;
+    int Width;          // image size in pixels
+    int Height;
+    int DisplayDepth;   // bits per pixel of the image: 8 or 24
+};
+
+// One fractal: its parameters and, while its window is open, its task.
+class Fractal : public ListNode {
+public:
+    Fractal();
+    virtual ~Fractal();
+
+    // Row length in pixels of the task's per-pixel buffers: Width + 1.
+    int GetBufferWidth() const;
+    // Row length in bytes of an 8-bit image: the buffer width raised to the
+    // next multiple of 4, (Width + 4) & ~3.
+    int GetImageStride() const;
+
+    // The image lock used around painting and copying between threads:
+    // waits, sleeping 10 ms between tries, until it is free, then takes it.
+    void Lock();
+    void Unlock();
+
+    FractalHeader* header;          // owned
+    unsigned int magic;             // FRACTAL_MAGIC while alive, 0 once destroyed
+    volatile LONG imageLockCount;   // 0 free, 1 taken
+    Fractal* baseFractal;           // the layered fractal of a layer, else null
+    FractalTask* task;              // the calculation context while the window is open
+    FractalFolder* folder;          // the folder holding the fractal
+};

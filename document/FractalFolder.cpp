@@ -1,0 +1,9 @@
+#include "document/FractalFolder.h"
+
+FractalFolder::FractalFolder()
+{
+}
+
+FractalFolder::~FractalFolder()
+{
+}

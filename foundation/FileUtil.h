@@ -1,0 +1,61 @@
+#pragma once
+
+// Folder scans with progress text and cancellation, and path splitting.
+
+class FormulaNode;
+
+// Set to 1 (by the Abort buttons of the status and progress dialogs, on the
+// main thread) to stop a running scan; the scans poll it after every entry.
+// A worker that stops on it sets it back to 0.
+extern volatile int WorkerCancelState;
+
+// Called for every entry of a flat scan with the folder and the entry name.
+typedef void (*ScanFileCallback)(const char* folder, const char* name);
+
+// Called by the tree scan for a subfolder or a matching file with the folder
+// that holds it, its name and the node of that folder; answers the node it
+// made or found, or null.
+typedef FormulaNode* (*ScanNodeCallback)(const char* folder, const char* name, FormulaNode* parentNode);
+
+// Calls callback for every entry that matches folder\pattern, in the order
+// the system delivers them. When progressText is not null, the start-up
+// splash dialog shows "<progressText> <name>" for each entry. Stops after
+// the current entry when WorkerCancelState is set. Listing errors go to the
+// message window; a folder that does not exist or matches nothing is
+// silently empty.
+void ScanFolder(const char* folder, const char* pattern, ScanFileCallback callback,
+                const char* progressText);
+
+// Scans a formula folder tree. Every subfolder (except "." and "..") goes
+// to folderCallback and is then scanned recursively with the answered node
+// as parent; every file whose name ends in extension (ignoring case) goes to
+// fileCallback; other files are skipped. A node answered with key 1.0 (made
+// by this scan) gets a tree item in the tree view of its formula kind when
+// the formula library window is open and g_ScanAddsTreeItems is set; the
+// key of every answered node is 0 afterwards. A trailing backslash of
+// folder is ignored. Stops at every level after the current entry when
+// WorkerCancelState is set; listing errors go to the message window.
+void ScanFolderTree(const char* folder, const char* extension, ScanNodeCallback fileCallback,
+                    ScanNodeCallback folderCallback, const char* progressText,
+                    FormulaNode* parentNode);
+
+// Splits a path into a newly allocated, null-terminated array of newly
+// allocated texts: the drive (empty when there is none), each folder name of
+// the directory part, then the file name with its extension (empty when the
+// path ends in a separator). Both "\" and "/" separate. So "C:\a\b\f.sfm"
+// gives C:, a, b, f.sfm and "C:\a\b" gives C:, a, b. Free it with
+// FreeSplitPath.
+char** SplitPath(const char* path);
+void FreeSplitPath(char** parts);
+
+// Size of the text MakeRelativePath answers.
+const int RELATIVE_PATH_SIZE = 512;
+
+// target expressed relative to the folder base (given without a trailing
+// backslash): "..\" for every component of base below the part both share,
+// then the rest of target ("C:\a\b", "C:\a\c\f.sfm" gives "..\c\f.sfm").
+// Without a shared drive the result is target itself. The answer is a newly
+// allocated text of RELATIVE_PATH_SIZE bytes that the caller frees with
+// free(). A relative text that would not fit falls back to target, and a
+// target that does not fit either is cut to 511 characters.
+char* MakeRelativePath(const char* base, const char* target);
