@@ -26,6 +26,10 @@ public:
     explicit PApplication(HINSTANCE instance);
     virtual ~PApplication() {}
 
+    // Copies the description of a Windows exception code into out (at
+    // least EXCEPTION_TEXT_SIZE bytes, app/FailureReport.h) and returns out.
+    static char* GetExceptionText(char* out, DWORD code);
+
     // Start-up step 1: startFolder = current directory, dataFolder = the
     // application-data folder followed by "\Spiralix 4.0" (not created).
     void InitFolders();

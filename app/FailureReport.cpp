@@ -1,4 +1,5 @@
 #include "app/FailureReport.h"
+#include "app/Application.h"
 #include "ui/MessageBox.h"
 #include <cstdio>
 #include <cstring>
@@ -35,7 +36,7 @@ const char kFailureFormat[] =
 
 } // namespace
 
-char* GetExceptionText(char* out, DWORD code)
+char* PApplication::GetExceptionText(char* out, DWORD code)
 {
     for (const ExceptionText& entry : kExceptionTexts) {
         if (entry.code == code) {
@@ -51,7 +52,7 @@ char* GetExceptionText(char* out, DWORD code)
 int ReportSoftwareFailure(DWORD code, const char* location)
 {
     char description[EXCEPTION_TEXT_SIZE];
-    GetExceptionText(description, code);
+    PApplication::GetExceptionText(description, code);
     if (!location)
         location = "";
     // The location may carry a formula or fractal name of any length.

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include "foundation/Guard.h"
 #include "foundation/Buffers.h"
+#include "app/Application.h"
 #include "app/FailureReport.h"
 #include "tests/support/ScriptedBoxes.h"
 
@@ -178,10 +179,10 @@ TEST(Guard, ExceptionTexts)
 {
     char text[EXCEPTION_TEXT_SIZE];
     EXPECT_STREQ("Exception code e0001234 - For more information see Win32 include file winbase.h",
-                 GetExceptionText(text, 0xE0001234));
-    EXPECT_STREQ("Exception code 7 - For more information see Win32 include file winbase.h", GetExceptionText(text, 7));
+                 PApplication::GetExceptionText(text, 0xE0001234));
+    EXPECT_STREQ("Exception code 7 - For more information see Win32 include file winbase.h", PApplication::GetExceptionText(text, 7));
     EXPECT_STREQ("FPU Stack Check - The stack overflowed or underflowed as the result of a floating-point operation.",
-                 GetExceptionText(text, 0xC0000092));
+                 PApplication::GetExceptionText(text, 0xC0000092));
 }
 
 TEST(Guard, ReportCopesWithLongLocation)
