@@ -1,5 +1,6 @@
 #include "foundation/Guard.h"
 #include "app/FailureReport.h"
+#include <cstdint>
 
 namespace {
 
@@ -9,6 +10,7 @@ struct GuardFrame {
     GuardFrame* prev;
     void* handler;
     void* jump[5];          // __builtin_setjmp buffer of the guard point
+    GuardFilter filter;     // null: every guarded exception
     DWORD code;
     unsigned short fpuControl;
 };
@@ -57,10 +59,12 @@ extern "C" EXCEPTION_DISPOSITION __cdecl GuardHandler(EXCEPTION_RECORD* record, 
 {
     if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
         return ExceptionContinueSearch;
+    GuardFrame* frame = static_cast<GuardFrame*>(establisher);
     if (!IsGuardedException(record->ExceptionCode))
         return ExceptionContinueSearch;
+    if (frame->filter && !frame->filter(record->ExceptionCode))
+        return ExceptionContinueSearch;
 
-    GuardFrame* frame = static_cast<GuardFrame*>(establisher);
     frame->code = record->ExceptionCode;
     UnwindTo(frame, record);
     // Back to the guard point; the stack below it, this handler's included,
@@ -117,10 +121,16 @@ bool IsGuardedException(DWORD code)
     }
 }
 
-DWORD RunGuarded(void (*routine)(void*), void* arg)
+bool IsSoftwareException(DWORD code)
+{
+    return static_cast<int32_t>(code) > 0 && IsGuardedException(code);
+}
+
+DWORD RunGuarded(void (*routine)(void*), void* arg, GuardFilter filter)
 {
     GuardFrame frame;
     frame.handler = reinterpret_cast<void*>(&GuardHandler);
+    frame.filter = filter;
     frame.code = 0;
     __asm__ __volatile__("fnstcw %0" : "=m"(frame.fpuControl));
     frame.prev = ChainHead();

@@ -26,16 +26,26 @@ enum : DWORD { EXCEPTION_STOP_THREAD = 0x1000 };
 // True for the exception codes a guard catches.
 bool IsGuardedException(DWORD code);
 
+// A narrower filter for the guarded entry points that handle only software
+// exceptions (codes positive as a signed 32-bit number, such as the stop
+// request and RaiseException codes of the program): hardware faults pass
+// on, with their original context, to the guard outside.
+bool IsSoftwareException(DWORD code);
+
+typedef bool (*GuardFilter)(DWORD code);
+
 // Runs routine(arg) under a guard. Returns 0 when the routine returned,
-// otherwise the code of the exception that ended it.
-DWORD RunGuarded(void (*routine)(void*), void* arg);
+// otherwise the code of the exception that ended it. A filter narrows the
+// codes the guard takes (never beyond IsGuardedException); the others go on
+// to the next handler as if this guard were not there.
+DWORD RunGuarded(void (*routine)(void*), void* arg, GuardFilter filter = nullptr);
 
 // The same for any callable: Guarded([&] { ... }).
 template <class F>
-DWORD Guarded(F&& f)
+DWORD Guarded(F&& f, GuardFilter filter = nullptr)
 {
     using Fn = typename std::remove_reference<F>::type;
-    return RunGuarded([](void* p) { (*static_cast<Fn*>(p))(); }, &f);
+    return RunGuarded([](void* p) { (*static_cast<Fn*>(p))(); }, &f, filter);
 }
 
 // Runs the routine under a guard and reports a caught exception with

@@ -281,3 +281,20 @@ TEST(Guard, StopRequestLeavesThreadInWindowsCallAlone)
     EXPECT_EQ(0u, s.result);
     CloseHandle(thread);
 }
+
+TEST(Guard, FilteredGuardLeavesOtherCodesToTheGuardOutside)
+{
+    int innerReturned = 0;
+    DWORD inner = 0xFFFFFFFF;
+    DWORD outer = Guarded([&] {
+        inner = Guarded([] { RaiseException(0x20000002, 0, 0, nullptr); }, &IsSoftwareException);
+        ++innerReturned;
+        Guarded([] { *g_nullPointer = 7; }, &IsSoftwareException);
+        ++innerReturned;
+    });
+    EXPECT_EQ(0x20000002u, inner);
+    EXPECT_EQ(EXCEPTION_ACCESS_VIOLATION, outer);
+    EXPECT_EQ(1, innerReturned);
+    EXPECT_FALSE(IsSoftwareException(0x40010006));
+    EXPECT_TRUE(IsSoftwareException(EXCEPTION_STOP_THREAD));
+}
