@@ -1,0 +1,494 @@
+// The formula compiler: translates one formula of the program's formula
+// language into x87 code and a data block. FormulaHolder owns one compiler
+// for one formula slot of a fractal.
+//
+// The members are grouped by topic; each group's bodies live in their own
+// source file (named at the group).
+#pragma once
+
+#include <stdint.h>
+
+#include "foundation/List.h"
+#include "formulas/FormulaKind.h"
+#include "compiler/FormulaSymbol.h"
+#include "compiler/IntStack.h"
+
+class GrowBuffer;
+class AlignedBuffer;
+class Fractal;
+class FormulaNode;
+
+// Sub kinds of a formula and the builtin mask bit that goes with each.
+enum FormulaSubKind {
+    SK_PLANE = 0,
+    SK_QUATERNION = 4,
+    SK_ATTRACTOR = 11,
+};
+enum { SUBKIND_MASK_PLANE = 2, SUBKIND_MASK_QUATERNION = 4, SUBKIND_MASK_ATTRACTOR = 8 };
+
+// Block ids on the block stack.
+enum {
+    BLOCK_IF = 1,
+    BLOCK_ELSE = 2,
+    BLOCK_FOR = 3,
+    BLOCK_DO = 4,
+    BLOCK_WHILE = 5,
+    BLOCK_FUNCTION = 10,
+    BLOCK_DESCRIPTION = 11,
+};
+
+// Property markers: a formula property still holding this was not given.
+enum { PROPERTY_NOT_GIVEN = -123456 };
+#define PROPERTY_NOT_GIVEN_DOUBLE (-123456.0)
+
+// Results of a rule action.
+enum { ACTION_FAILED = 0, ACTION_NEXT_STATE = 1, ACTION_KEEP_STATE = 2 };
+
+// Results of the preprocessor.
+enum { PREPROCESS_ERROR = 0, PREPROCESS_NONE = 1, PREPROCESS_HANDLED = 2 };
+
+// ---------------------------------------------------------------------------
+// Statement grammar tables (compiler/Grammar.cpp)
+
+// Match kinds of a parse-table row.
+enum {
+    MATCH_IDENTIFIER = 0,
+    MATCH_DOTTED_IDENTIFIER = 1,
+    MATCH_FORMULA_NAME = 2,
+    MATCH_EXPRESSION_SEMICOLON = 3,
+    MATCH_EXPRESSION_PAREN = 4,
+    MATCH_ALTERNATIVES = 5,
+    MATCH_LITERAL = 7,
+    MATCH_KEYWORD = 8,
+    MATCH_CONSTANT = 10,
+};
+// Block operations of a row.
+enum { BLOCK_PUSH = 0, BLOCK_POP = 1, BLOCK_NONE = 2 };
+// Context column: -1 only with no block open, -2 in any block.
+enum { CONTEXT_NO_BLOCK = -1, CONTEXT_ANY = -2, TABLE_END = -999 };
+// Kind column: 4 = every kind.
+enum { RULE_ANY_KIND = 4 };
+
+struct ParseRule {
+    int32_t action;      // action number handed to executeRuleAction
+    int32_t kind;        // FormulaKind, or RULE_ANY_KIND
+    int32_t context;     // CONTEXT_NO_BLOCK, CONTEXT_ANY or a block id
+    int32_t state;       // grammar state the row belongs to
+    int32_t match;       // MATCH_*
+    const char* text;    // literal, keyword or "a|b|c" alternatives; null when none
+    int32_t blockOp;     // BLOCK_PUSH / BLOCK_POP / BLOCK_NONE
+    int32_t blockId;     // id pushed by BLOCK_PUSH
+    int32_t next;        // next state; -1 ends the formula
+    int32_t priority;    // tie-break
+};
+
+// The parse table: PARSE_TABLE_ROWS rows, then an end row (context and
+// state TABLE_END).
+enum { PARSE_TABLE_ROWS = 161 };
+extern const ParseRule g_ParseTable[];
+
+// One record per table row, filled by matchStatementRule.
+struct MatchRecord {
+    int32_t depth;      // how well the context fits; -1 = not applicable
+    int32_t priority;
+    int32_t start;      // first character of the match
+    int32_t end;        // last character (inclusive)
+    int32_t next;       // offset after the match; -1 = no match
+};
+enum { MATCH_SCRATCH_RECORDS = 350 };
+
+// Builds the state index of the parse table (start-up, once; also called
+// on demand by the matcher when it has not been built).
+void buildParseStateIndex();
+
+// ---------------------------------------------------------------------------
+// Diagnostics tables (compiler/Diagnostics.cpp)
+
+struct SyntaxErrorRow {
+    int32_t context;     // CONTEXT_NO_BLOCK, CONTEXT_ANY, a block id; TABLE_END for the default row
+    int32_t state;
+    const char* message;
+};
+enum { SYNTAX_ERROR_ROWS = 97 };   // the default row included
+extern const SyntaxErrorRow g_SyntaxErrors[SYNTAX_ERROR_ROWS];
+
+// Line (from 1) and column (from 0) of a character offset of text.
+void TextLineAndColumn(const char* text, int position, int* line, int* column);
+
+// The formula window's editor selection. The formula window sets this hook
+// while it exists (null while closed): select [start, end) in the editor of
+// the given FormulaKind, giving it the focus when focus is set.
+extern void (*g_FormulaEditorSelectRange)(int kind, int start, int end, bool focus);
+
+// ---------------------------------------------------------------------------
+// Predefined symbols and builtin names (compiler/Predefined.cpp)
+
+struct BuiltinName {
+    int32_t nameClass;   // 7 most, 1 predicates/sincos/trafoHistory, 3 oldz
+    const char* name;
+    int32_t element;     // operation code of the element stream
+    int32_t flags;       // bit 2: only when "(" follows; bits 0,1: lexer state after it
+    int32_t kindMask;    // contains the compiler's subKindMask when known
+};
+enum { BUILTIN_NAME_ROWS = 126 };
+extern const BuiltinName g_BuiltinNames[];     // BUILTIN_NAME_ROWS rows, then an all-zero row
+// First-letter index: per first byte a null-ended list of rows, longest
+// names first. Built by buildBuiltinIndex.
+extern const BuiltinName** g_BuiltinIndex[256];
+void buildBuiltinIndex();
+
+struct PredefinedVariable {
+    const char* name;    // null in the end row
+    int32_t dataType;
+    int32_t precision;   // -1 where none
+    int32_t offset;      // bytes above the data-block base; 8192 in the end row
+    int32_t input;       // 1: supplied by the calculation, fixed while the code runs
+};
+// The table of a kind and sub kind, or null (library, attractor transformation).
+const PredefinedVariable* PredefinedTable(int kind, int subKind);
+enum { PREDEFINED_AREA_SIZE = 8192 };
+
+// Result letters of decorated names, by FormulaDataType 0..11: "CRIBQVAAF**T".
+char DataTypeLetter(int type);
+
+// ---------------------------------------------------------------------------
+// Data-block layout (compiler/DataLayout.cpp; the part of the code
+// generator's layout this issue needs)
+
+// Slot size in bytes of a value of this type and precision.
+int slotSize(int dataType, int precision);
+// The same, and the slot's alignment (16, 8 or 4) into *alignment.
+int slotSizeAndAlign(int dataType, int precision, int* alignment);
+// Rounds *offset to the alignment (positive up, zero or negative away from
+// zero; only 4, 8 and 16 round) and returns it.
+int alignSlot(int* offset, int alignment);
+// Data-block offsets fixed by the runtime.
+enum {
+    DATA_VIRTUALALLOC = 560,
+    DATA_VIRTUALFREE = 564,
+    DATA_ARRAY_RESULT = 568,
+};
+
+// ---------------------------------------------------------------------------
+
+// Seams for the later compiler issues: a member that is not compiled yet
+// answers this.
+enum { NOT_COMPILED_YET = -1 };
+
+class FormulaCompiler {
+public:
+    // ===== Compiler object and compile driver (compiler/FormulaCompiler.cpp)
+
+    FormulaCompiler();
+    ~FormulaCompiler();
+    FormulaCompiler(const FormulaCompiler&) = delete;
+    FormulaCompiler& operator=(const FormulaCompiler&) = delete;
+
+    void setKind(int kind);
+    void setKind2(int kind, int insideColoring);
+    // Forgets the fractal and the input lists; makes or empties the code
+    // buffers, makes the data block, generatedText and the work stacks when
+    // missing; empties the block, work and jump stacks.
+    void reset();
+    void freeWorkBuffers();
+    // Deletes the functions still held, the library texts, messageText and
+    // the expression buffer. Callers call it once they have the results.
+    void freeResults();
+    // Moves every function into target (emptied first, keeping its indexes).
+    void takeFunctions(NodeList* target);
+    // Caller-managed symbols of a formula compiled earlier for the same
+    // calculation (not owned).
+    void setSharedVariables(NodeList* list) { sharedVariables = list; }
+
+    // The symbol of that name among the current function's locals, then the
+    // globals; null when none.
+    FormulaSymbol* findVariableByName(const char* name) const;
+    // For an id with bit 31 and a function being compiled: its locals first;
+    // then the global symbols.
+    FormulaSymbol* findVariable(int32_t id) const;
+    // 0 when the function is present (and its callees are defined), 1 when
+    // not; reports 708 / the missing-function error.
+    int checkFunctionPresent(const char* decoratedName, int number, const char* signature);
+
+    // The whole compile under the exception guard (see the .cpp).
+    bool compile(const char* text, int initialDataTop, int initialDataBottom,
+                 NodeList* inputSymbols, NodeList* inputFuncParameters, Fractal* fractal,
+                 const char* name, int subKind, FormulaNode* formulaNode,
+                 bool clearMessages, bool parametersConstant);
+    bool doCompile(const char* text, int initialDataTop, int initialDataBottom,
+                   NodeList* inputSymbols, NodeList* inputFuncParameters, Fractal* fractal,
+                   const char* name, int subKind, FormulaNode* formulaNode,
+                   bool clearMessages, bool parametersConstant);
+
+    // Driver helpers.
+    // Reads the fractal's command word: drops FTC_REDRAW3D, true on any
+    // other pending command (the compile stops).
+    bool pollCommand();
+    // One cycle of a pass; true when another cycle of the pass is to run.
+    bool runCycle(int pass);
+    // One cycle's statement loop over text (which switches to generatedText
+    // and back). Returns false when it stopped with an error or an abort
+    // (compileFailed / compileAborted tell which).
+    bool runStatementLoop(char*& text);
+    // At the formula's closing brace: the definitions of the imported
+    // functions that are called, into generatedText.
+    void appendImportedBodies();
+    void reportOptimizerNotes();
+    bool checkRequiredFunctions();
+    // Copies the function signatures (name, decorated name, result, state,
+    // and locals) into savedSignatures.
+    void copyFunctionSignatures();
+
+    // Symbol-list copies (the list part of the parameter value transfer):
+    // mode 0 copies every symbol as it is (settling the tri-state facts for
+    // the next cycle), mode 1 copies the values of a caller's list.
+    static void copySymbols(const NodeList* source, NodeList* target, int mode);
+    static void copyFuncParameters(const NodeList* source, NodeList* target);
+
+    int32_t passList[4];
+    int32_t passIndex;
+    int32_t cycle;
+    int32_t precisionLevel;
+    FormulaNode* formulaNode;
+    NodeList* sharedVariables;
+    char* librarySource;
+    char* libraryIndex;
+    MatchRecord* matchScratch;       // MATCH_SCRATCH_RECORDS records
+    int32_t dataTop;
+    int32_t dataBottom;
+    int32_t initialDataTop;
+    int32_t initialDataBottom;
+    int32_t textPosition;
+    int32_t parseState;              // -1 after the formula's closing brace
+    NodeList* inputSymbols;
+    NodeList* inputFuncParameters;
+    NodeList symbols;
+    NodeList savedSymbols;
+    NodeList funcParameters;
+    NodeList savedSignatures;
+    NodeList parseCache;
+    int32_t kind;
+    int32_t insideColoring;
+    int32_t insideMode;              // 1 INSIDE, 2 OUTSIDE, 3 BOTH, 0 not given
+    int32_t subKind;
+    int32_t subKindMask;
+    int32_t actionHistory[5];        // newest first
+    int32_t positionHistory[5];
+    int32_t symmetry;                // 1 XAXIS, 2 YAXIS, 3 ORIGIN, 4 XYAXIS
+    int32_t errorCount;
+    char name[100];
+    NodeList functions;
+    FormulaFunction* pendingFunction;
+    FormulaFunction* currentFunction;
+    FormulaFunction* savedFunction;
+    IntStack* blockStack;            // capacity 100
+    IntStack* jumpStack;             // capacity 200
+    IntStack* workStacks[8];         // 4 x 200, 4 x 100; made by reset
+    GrowBuffer* functionCode;        // 5000
+    GrowBuffer* outputCode;          // 5000, executable
+    GrowBuffer* messageText;         // 1000, made on first use
+    GrowBuffer* generatedText;       // 300
+    AlignedBuffer* dataBlock;        // 3000 above, 3000 below
+    Fractal* fractal;
+    uint8_t parametersConstant;
+    int32_t codePosition;
+    int32_t outputPosition;          // next free byte in outputCode
+    uint8_t declParameter;
+    uint8_t declFunction;
+    uint8_t declConst;
+    uint8_t declShared;
+    int32_t declType;
+    int32_t declPrecision;
+    int32_t declByReference;
+    char identifier[80];
+    int32_t serialCounter;
+    char nameBuffer[128];
+    char propertyName[128];
+    char aliasName[128];
+    int32_t constantType;            // last constant matched; 10 string; -1 none
+    double constantValue[4];
+    char title[64];
+    char* helpFiles[10];
+    char* helpTopics[10];
+    int32_t helpFileCount;
+    char errorText[200];
+    int32_t maxIter;
+    int32_t periodicity;
+    double angle;
+    double center[2];
+    double magnification;
+    int32_t functionOrder;
+    uint8_t generatedTextPending;
+    int32_t generatedTextMode;       // 0 formula text, 1 import declarations, 2 imported bodies
+
+    // Driver working state of one compile.
+    char* workingText;               // comments stripped, branches blanked; restored per cycle
+    char* pristineText;              // the stripped text as handed in
+    char* savedText;                 // text to return to after generatedText
+    int32_t savedPosition;
+    uint8_t importsDone;
+    uint8_t compileFailed;           // an error stopped the statement loop
+    uint8_t compileAborted;          // a thread command stopped the compile
+    uint8_t clearMessagesEachCycle;
+
+    // ===== Diagnostics (compiler/Diagnostics.cpp)
+
+    // Syntax error of a grammar state at a character offset of text.
+    void reportError(const char* text, int state, int position);
+    // Any other message for the range [start, end] of text (text may be
+    // null). message may hold several lines separated by "\n"; it is copied,
+    // not changed. type: MSG_ERROR, MSG_WARNING, MSG_TIP, MSG_NOTE.
+    void report(const char* text, int start, int end, const char* message, bool toFront, int type);
+    // printf-style helper over report.
+    void reportf(const char* text, int start, int end, bool toFront, int type, const char* format, ...);
+    // True when reports are suppressed (empty name, calculation thread).
+    bool reportsSilenced() const;
+
+    // ===== Source preparation and preprocessor (compiler/Preprocessor.cpp)
+
+    static char* stripComments(char* text);
+    void defineDirectiveSymbol(const char* name);
+    // PREPROCESS_ERROR / PREPROCESS_NONE / PREPROCESS_HANDLED.
+    int preprocess(char* text, int* position);
+    static int findMatchingDirective(const char* text, int start, int* elsePosition, int* endifPosition);
+
+    // ===== Scanners (compiler/Scanners.cpp; the free scanners are in that
+    // file's header)
+
+    static int matchLiteralPrefix(const char* text, const char* literal);
+
+    // ===== Statement grammar (compiler/Grammar.cpp)
+
+    // The winning row for the state at position (its MatchRecord in
+    // matchScratch holds start, end, next), or -1.
+    int matchStatementRule(const char* text, int position, int state);
+    void matchKeywordAlternatives(const char* text, int* position, const char* alternatives,
+                                  int* start, int* end, bool* found);
+    void matchBalancedExpression(const char* text, int* position, int* depth,
+                                 int* start, int* end, bool* found, int row);
+
+    // ===== Rule actions: head, declarations, function heads
+    // (compiler/RuleActions.cpp)
+
+    // ACTION_FAILED / ACTION_NEXT_STATE / ACTION_KEEP_STATE. row indexes
+    // g_ParseTable; start and end (inclusive) delimit the match.
+    int executeRuleAction(char* text, int start, int end, int row);
+    int parseFunctionDatatype(const char* text, int start, int end, int row);
+    int declareVariable(const char* text, int start, int end, int row);
+    int declareArray(const char* text, int start, int end, int row);
+    int declareParameterArray(const char* text, int start, int end, int row);
+    int declareParameter(const char* text, int start, int end, int row);
+    static int initialCurrentType(int type);
+    void resetDeclarationState();
+    // The first cycle of the compile: records are made, not refilled.
+    bool isFirstCycle() const { return passIndex == 0 && cycle == 0; }
+
+    int32_t typePosition;            // offset of the last type keyword
+    FormulaSymbol* arraySymbol;      // bracketed array being declared
+    int32_t identifierPosition;      // offset of the last declared name (for messages)
+    // Action 192, a dimension of a bracketed array: counts it and takes its
+    // size when it is a literal number (sizes given as expressions are left
+    // 0 for the statement compiler of the later issue to evaluate).
+    int declareArrayDimension(char* text, int start, int end, int row);
+
+    // ===== Data-block layout (compiler/DataLayout.cpp)
+
+    // Reserves the data block (dataTop, -dataBottom, 3000 slack); with
+    // append gives the symbol the next serial and appends it to symbols;
+    // writes its value into its slot.
+    void registerVariable(FormulaSymbol* symbol, bool append);
+    // Writes the symbol's value into the data block at its dataOffset.
+    void storeSymbolValue(FormulaSymbol* symbol);
+    // Every symbol's value (storeSymbolValues), and the handed-in parameter
+    // values into the same-named symbols (storeParameterValues).
+    void storeSymbolValues();
+    void storeParameterValues(int storeFlag);
+
+    // ===== Predefined symbols and data block (compiler/Predefined.cpp)
+
+    void createPredefinedSymbols(bool setDataTop);
+    void prepareDataBlock(int storeFlag);
+
+    // ===== Description block (compiler/Description.cpp; import comes later)
+
+    void parseDescriptionBlock(const char* text);
+    int checkIdentifier(const char* text, int start, int end, int row);
+    int assignProperty(const char* text, int start, int end, int row);
+    int assignThisProperty(const char* text, int start, int end, int row);
+    // 1 accepted, -1 wrong value type, 0 no such property.
+    int setFormulaProperty(const char* property, const char* text, double re, double im,
+                           int intPart, int valueType);
+    FormulaNode* libraryNode;        // node of the imported library (import issue)
+    // Action 120: the value of "visible", "default", "enabled",
+    // "randomizable" or "randomizationType" (a constant or an expression).
+    int assignPropertyExpression(char* text, int start, int end, int row);
+    // Action 123: the label of a separator.
+    int declareSeparator(const char* text, int start, int end, int row);
+    // Import statements (actions 160, 162, 164, 165) come with the formula
+    // library. Until then the names are recorded (nameBuffer, propertyName,
+    // aliasName), no library is read, no declarations are generated, and
+    // the statement is passed (ACTION_NEXT_STATE).
+    int importStatement(char* text, int start, int end, int row);
+    // A prototype parsed from import declarations (generatedTextMode 1)
+    // takes its source text from the library: filled by the import issue;
+    // until then it leaves the function as it is.
+    void takeImportedFunctionSource(FormulaFunction* function);
+
+    // ===== Seams for the later issues (compiler/Seams.cpp). Each one is the
+    // place the later issue fills; until then it answers as documented.
+
+    // Control statements and function bodies (rule actions 28, 29, 32-37,
+    // 39, 49, 70, 91, 106, 141): not compiled yet; answers
+    // ACTION_NEXT_STATE so the statement is matched and the parse goes on.
+    int compileControlAction(char* text, int start, int end, int row);
+    // Expressions and conditions of statements (rule actions 40, 43, 53,
+    // 56, 58, 59, 73, 86, 104, 152, 192): records (action, start, end) in
+    // expressionLog and answers ACTION_NEXT_STATE without code.
+    int compileStatementExpression(char* text, int start, int end, int row);
+    // Property expression of the description block (action 120): would
+    // leave the element stream in the expression buffer and return its
+    // length; answers NOT_COMPILED_YET (no stream is stored).
+    int compilePropertyExpression(char* text, int start, int end);
+    // Constant evaluation of an element stream of n elements into values:
+    // answers false (not compiled yet: no value delivered).
+    bool evaluateConstantExpression(const int32_t* stream, int n, int expectedType, double values[4]);
+    // Optimizer hooks of the driver: no further cycle is needed, and the
+    // read lists and counts are left as they are.
+    bool needsAnotherRound(int pass, int cycle);
+    void releaseReads();
+    void clearReadLists();
+    // Parse cache: deletes every cached expression.
+    void clearParseCache();
+    // Precision level for the fractal compiled for (0 without one); the
+    // zoom-depth levels 2 and 3 come with the view geometry.
+    int precisionLevelForFractal() const;
+    // True once the expression pipeline computes the types of variables;
+    // until then the driver makes no optimizer notes (every variable would
+    // look unused).
+    bool typesAnalysed() const;
+
+    GrowBuffer* expressionLog;       // int32 triples (action, start, end) of matched expressions
+    int32_t expressionLogCount;      // triples recorded this cycle
+    GrowBuffer* expressionBuffer;    // element stream of the expression pipeline (later issues)
+};
+
+// Owns one compiler for one formula slot of a fractal.
+class FormulaHolder {
+public:
+    explicit FormulaHolder(int kind);
+    virtual ~FormulaHolder();
+    FormulaHolder(const FormulaHolder&) = delete;
+    FormulaHolder& operator=(const FormulaHolder&) = delete;
+
+    // Replaces the source text (copied; null clears it).
+    void SetSource(const char* source);
+    const char* GetSource() const { return text; }
+
+    char* text;                  // owned formula source
+    int32_t word;
+    FormulaCompiler* compiler;   // owned
+    char* texts[2][10];          // owned
+};
+
+// The compiler for tasks without a fractal (conversion of foreign formulas).
+extern FormulaCompiler g_FormulaCompiler;
