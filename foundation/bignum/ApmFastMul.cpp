@@ -1,0 +1,433 @@
+// Products of long operands: a floating-point FFT product of base-10000
+// digits up to M_FFT_MAX_LENGTH base-100 digits per operand, and above that
+// a split into three half-size products whose leaves are FFT products.
+#include "foundation/bignum/ApmInternal.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+int M_fft_length_limit = M_FFT_MAX_LENGTH;
+
+namespace {
+
+const int SCRATCH_LEVELS = 164;
+const int KEPT_FFT_SIZE = 8200;
+const double PI = 3.14159265358979323846;
+
+// Scratch blocks of the split products, kept between calls.
+bool g_fastFirstUse = true;
+int g_scratchSize[SCRATCH_LEVELS];
+UCHAR* g_scratch[SCRATCH_LEVELS];
+int g_scratchTop = -1;
+
+// The padded operands.
+M_APM g_fastA = nullptr;
+M_APM g_fastB = nullptr;
+
+// The two FFT arrays kept for lengths up to KEPT_FFT_SIZE.
+double* g_fftKeptA = nullptr;
+double* g_fftKeptB = nullptr;
+
+// Twiddle factors e^(-2 pi i j / m) for j < m / 2 of the last complex
+// length m, computed with sin and cos (no recurrence, so no drift).
+double* g_twiddle = nullptr;
+int g_twiddleLength = 0;
+
+void PrepareTwiddles(int m)
+{
+    if (g_twiddleLength == m)
+        return;
+    double* t = (double*)M_apm_realloc(g_twiddle, sizeof(double) * (m > 2 ? m : 2));
+    if (!t)
+        M_apm_fatal("'M_fast_mul_fft', Out of memory\n", 16);
+    g_twiddle = t;
+    for (int j = 0; j < m / 2; j++) {
+        double angle = 2.0 * PI * j / m;
+        g_twiddle[2 * j] = cos(angle);
+        g_twiddle[2 * j + 1] = -sin(angle);
+    }
+    g_twiddleLength = m;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Scratch stack
+
+int M_get_stack_ptr(int n)
+{
+    g_scratchTop++;
+    if (g_scratchTop >= SCRATCH_LEVELS)
+        M_apm_fatal("'M_get_stack_ptr', Out of memory\n", 16);
+    int level = g_scratchTop;
+    if (g_scratchSize[level] == 0) {
+        int size = n > 16 ? n : 16;
+        UCHAR* p = (UCHAR*)M_apm_malloc((size_t)size + 4);
+        if (!p)
+            M_apm_fatal("'M_get_stack_ptr', Out of memory\n", 16);
+        g_scratch[level] = p;
+        g_scratchSize[level] = size;
+    } else if (g_scratchSize[level] < n) {
+        UCHAR* p = (UCHAR*)M_apm_realloc(g_scratch[level], (size_t)n + 4);
+        if (!p)
+            M_apm_fatal("'M_get_stack_ptr', Out of memory\n", 16);
+        g_scratch[level] = p;
+        g_scratchSize[level] = n;
+    }
+    return level;
+}
+
+UCHAR* M_stack_block(int level)
+{
+    return g_scratch[level];
+}
+
+int M_next_power_of_2(int n)
+{
+    int p = 1;
+    int doublings = 0;
+    while (p < n) {
+        p <<= 1;
+        if (++doublings >= 8 * M_get_sizeof_int() + 1 || p <= 0)
+            M_apm_fatal("'M_next_power_of_2', ERROR :sizeof(int) too small ??\n", 4);
+    }
+    return p;
+}
+
+// ---------------------------------------------------------------------------
+// Digit-array helpers of the split product
+
+void M_fmul_add(UCHAR* r, const UCHAR* a, int k, int n)
+{
+    int carry = 0;
+    int j = k;
+    for (int i = n - 1; i >= 0; i--, j--) {
+        int t = r[j] + a[i] + carry;
+        if (t >= 100) {
+            r[j] = (UCHAR)(t - 100);
+            carry = 1;
+        } else {
+            r[j] = (UCHAR)t;
+            carry = 0;
+        }
+    }
+    for (; carry && j >= 0; j--) {
+        if (r[j] == 99) {
+            r[j] = 0;
+        } else {
+            r[j]++;
+            carry = 0;
+        }
+    }
+}
+
+int M_fmul_subtract(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
+{
+    int cmp = memcmp(a, b, n);
+    if (cmp == 0) {
+        memset(r, 0, n);
+        return 0;
+    }
+    const UCHAR* big = cmp > 0 ? a : b;
+    const UCHAR* small = cmp > 0 ? b : a;
+    int borrow = 0;
+    for (int i = n - 1; i >= 0; i--) {
+        int t = big[i] - small[i] - borrow;
+        if (t < 0) {
+            r[i] = (UCHAR)(t + 100);
+            borrow = 1;
+        } else {
+            r[i] = (UCHAR)t;
+            borrow = 0;
+        }
+    }
+    return cmp > 0 ? -1 : 1;
+}
+
+// ---------------------------------------------------------------------------
+// FFT. A real array of n doubles is handled as n/2 complex values; the
+// spectrum is packed in place: element 0 holds the real value at frequency
+// 0, element 1 the real value at frequency n/2, the pair (2k, 2k+1) the
+// complex value at frequency k.
+
+void M_fft_bitreverse(double* a, int complexCount)
+{
+    int m = complexCount;
+    for (int i = 1, j = 0; i < m; i++) {
+        int bit = m >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j) {
+            double tr = a[2 * i];
+            double ti = a[2 * i + 1];
+            a[2 * i] = a[2 * j];
+            a[2 * i + 1] = a[2 * j + 1];
+            a[2 * j] = tr;
+            a[2 * j + 1] = ti;
+        }
+    }
+}
+
+// One radix-2 stage of the complex transform: butterflies of span
+// stageLength / 2 over every block of stageLength values. direction 1 is
+// the forward transform (e^-i), -1 the backward one (conjugate factors).
+void M_fft_butterflies(double* a, int complexCount, int stageLength, int direction)
+{
+    int half = stageLength / 2;
+    int step = complexCount / stageLength;
+    for (int start = 0; start < complexCount; start += stageLength) {
+        double* lo = a + 2 * start;
+        double* hi = lo + 2 * half;
+        for (int j = 0; j < half; j++) {
+            double wr = g_twiddle[2 * j * step];
+            double wi = direction * g_twiddle[2 * j * step + 1];
+            double xr = hi[2 * j] * wr - hi[2 * j + 1] * wi;
+            double xi = hi[2 * j] * wi + hi[2 * j + 1] * wr;
+            hi[2 * j] = lo[2 * j] - xr;
+            hi[2 * j + 1] = lo[2 * j + 1] - xi;
+            lo[2 * j] += xr;
+            lo[2 * j + 1] += xi;
+        }
+    }
+}
+
+// The stages of the complex transform over bit-reversed input.
+void M_fft_complex_pass(double* a, int complexCount, int direction)
+{
+    for (int len = 2; len <= complexCount; len <<= 1)
+        M_fft_butterflies(a, complexCount, len, direction);
+}
+
+// Turns the transform of the packed real data into the real spectrum
+// (direction 1) or back (direction -1), with factors e^(-2 pi i k / n)
+// from sin and cos.
+void M_fft_real_pass(double* a, int n, int direction)
+{
+    int m = n / 2;
+    if (direction > 0) {
+        double z0r = a[0];
+        double z0i = a[1];
+        a[0] = z0r + z0i;
+        a[1] = z0r - z0i;
+    } else {
+        double p0 = a[0];
+        double pm = a[1];
+        a[0] = 0.5 * (p0 + pm);
+        a[1] = 0.5 * (p0 - pm);
+    }
+    for (int k = 1; k <= m / 2; k++) {
+        int j = m - k;
+        double angle = PI * k / m;
+        double wr = cos(angle);
+        double wi = -sin(angle);
+        double ar = a[2 * k], ai = a[2 * k + 1];
+        double br = a[2 * j], bi = a[2 * j + 1];
+        if (direction > 0) {
+            // E = (Z[k] + conj Z[m-k]) / 2, O = (Z[k] - conj Z[m-k]) / 2i;
+            // X[k] = E + w O and X[m-k] = conj(E - w O).
+            double er = 0.5 * (ar + br), ei = 0.5 * (ai - bi);
+            double dr = 0.5 * (ar - br), di = 0.5 * (ai + bi);
+            double orr = di, oi = -dr;
+            double tr = wr * orr - wi * oi;
+            double ti = wr * oi + wi * orr;
+            a[2 * k] = er + tr;
+            a[2 * k + 1] = ei + ti;
+            a[2 * j] = er - tr;
+            a[2 * j + 1] = -(ei - ti);
+        } else {
+            // E = (P[k] + conj P[m-k]) / 2, O = (P[k] - conj P[m-k]) / 2 * conj w;
+            // Z[k] = E + i O and Z[m-k] = conj(E - i O).
+            double er = 0.5 * (ar + br), ei = 0.5 * (ai - bi);
+            double dr = 0.5 * (ar - br), di = 0.5 * (ai + bi);
+            double orr = dr * wr + di * wi;
+            double oi = di * wr - dr * wi;
+            a[2 * k] = er - oi;
+            a[2 * k + 1] = ei + orr;
+            a[2 * j] = er + oi;
+            a[2 * j + 1] = -(ei - orr);
+        }
+    }
+}
+
+void M_fft_forward(double* a, int n)
+{
+    PrepareTwiddles(n / 2);
+    M_fft_bitreverse(a, n / 2);
+    M_fft_complex_pass(a, n / 2, 1);
+    M_fft_real_pass(a, n, 1);
+}
+
+// The inverse without the factor 2 / n.
+void M_fft_inverse(double* a, int n)
+{
+    PrepareTwiddles(n / 2);
+    M_fft_real_pass(a, n, -1);
+    M_fft_bitreverse(a, n / 2);
+    M_fft_complex_pass(a, n / 2, -1);
+}
+
+void M_fast_mul_fft(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
+{
+    double* fa;
+    double* fb;
+    bool fresh = n > KEPT_FFT_SIZE;
+    if (!fresh) {
+        if (!g_fftKeptA) {
+            g_fftKeptA = (double*)M_apm_malloc(sizeof(double) * KEPT_FFT_SIZE);
+            g_fftKeptB = g_fftKeptA ? (double*)M_apm_malloc(sizeof(double) * KEPT_FFT_SIZE) : nullptr;
+            if (!g_fftKeptA || !g_fftKeptB)
+                M_apm_fatal("'M_fast_mul_fft', Out of memory\n", 16);
+        }
+        fa = g_fftKeptA;
+        fb = g_fftKeptB;
+    } else {
+        fa = (double*)M_apm_malloc((size_t)n * 8 + 64);
+        fb = fa ? (double*)M_apm_malloc((size_t)n * 8 + 64) : nullptr;
+        if (!fa || !fb)
+            M_apm_fatal("'M_fast_mul_fft', Out of memory\n", 16);
+    }
+
+    // n base-100 digits become n/2 base-10000 digits, then n/2 zeros.
+    int half = n / 2;
+    for (int k = 0; k < half; k++) {
+        fa[k] = a[2 * k] * 100 + a[2 * k + 1];
+        fb[k] = b[2 * k] * 100 + b[2 * k + 1];
+    }
+    for (int k = half; k < n; k++) {
+        fa[k] = 0.0;
+        fb[k] = 0.0;
+    }
+    M_fft_forward(fa, n);
+    M_fft_forward(fb, n);
+    fa[0] *= fb[0];
+    fa[1] *= fb[1];
+    for (int k = 1; k < half; k++) {
+        double ar = fa[2 * k], ai = fa[2 * k + 1];
+        double br = fb[2 * k], bi = fb[2 * k + 1];
+        fa[2 * k] = ar * br - ai * bi;
+        fa[2 * k + 1] = ar * bi + ai * br;
+    }
+    M_fft_inverse(fa, n);
+
+    // Round to integers and carry in base 10000, from the last element up.
+    double scale = 2.0 / n;
+    double carry = 0.0;
+    for (int k = n - 2; k >= 0; k--) {
+        double t = floor(fa[k] * scale + carry + 0.5);
+        carry = floor(t / 10000.0);
+        fa[k] = t - carry * 10000.0;
+    }
+    int top = (int)carry;
+    r[0] = M_div100[top];
+    r[1] = M_rem100[top];
+    for (int k = 0; k <= n - 2; k++) {
+        int digit = (int)fa[k];
+        r[2 + 2 * k] = M_div100[digit];
+        r[3 + 2 * k] = M_rem100[digit];
+    }
+    if (fresh) {
+        free(fa);
+        free(fb);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Split product: a b = a1 b1 B^2 + (a1 b1 + a0 b0 + (a1 - a0)(b0 - b1)) B + a0 b0
+// with B = 100^(n/2); r receives 2n digits.
+
+void M_fast_multiply_recursive(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
+{
+    if (n <= M_fft_length_limit) {
+        M_fast_mul_fft(r, a, b, n);
+        return;
+    }
+    int h = n / 2;
+    const UCHAR* a1 = a;
+    const UCHAR* a0 = a + h;
+    const UCHAR* b1 = b;
+    const UCHAR* b0 = b + h;
+    memset(r, 0, 2 * n);
+
+    int levelU = M_get_stack_ptr(h);
+    int levelV = M_get_stack_ptr(h);
+    int levelHigh = M_get_stack_ptr(n);
+    int levelLow = M_get_stack_ptr(n);
+    int levelW = M_get_stack_ptr(n);
+    int levelPad = M_get_stack_ptr(2 * n - h);
+    int levelDiff = M_get_stack_ptr(2 * n - h);
+    UCHAR* u = M_stack_block(levelU);
+    UCHAR* v = M_stack_block(levelV);
+    UCHAR* high = M_stack_block(levelHigh);
+    UCHAR* low = M_stack_block(levelLow);
+    UCHAR* w = M_stack_block(levelW);
+    UCHAR* pad = M_stack_block(levelPad);
+    UCHAR* diff = M_stack_block(levelDiff);
+
+    int signU = M_fmul_subtract(u, a1, a0, h);
+    int signV = M_fmul_subtract(v, b0, b1, h);
+
+    M_fast_multiply_recursive(r, a1, b1, h);
+    M_fast_multiply_recursive(r + n, a0, b0, h);
+    memcpy(high, r, n);
+    memcpy(low, r + n, n);
+    int k = 2 * n - 1 - h;   // last digit of a value shifted by h digits
+    M_fmul_add(r, high, k, n);
+    M_fmul_add(r, low, k, n);
+
+    if (signU != 0 && signV != 0) {
+        M_fast_multiply_recursive(w, u, v, h);
+        if (signU == signV) {
+            M_fmul_add(r, w, k, n);
+        } else {
+            // The upper 2n - h digits of r minus w; the whole product stays
+            // positive, so no borrow leaves this window.
+            int window = 2 * n - h;
+            memset(pad, 0, window - n);
+            memcpy(pad + window - n, w, n);
+            M_fmul_subtract(diff, r, pad, window);
+            memcpy(r, diff, window);
+        }
+    }
+    g_scratchTop -= 7;
+}
+
+void M_fast_multiply(M_APM r, M_APM a, M_APM b)
+{
+    if (g_fastFirstUse) {
+        g_fastFirstUse = false;
+        for (int i = 0; i < SCRATCH_LEVELS; i++) {
+            g_scratchSize[i] = 0;
+            g_scratch[i] = nullptr;
+        }
+        M_get_sizeof_int();
+        g_fastA = m_apm_init();
+        g_fastB = m_apm_init();
+    }
+    int sign = a->sign * b->sign;
+    if (sign == 0) {
+        M_set_to_zero(r);
+        return;
+    }
+    int exponent = a->exponent + b->exponent;
+    m_apm_copy(g_fastA, a);
+    m_apm_copy(g_fastB, b);
+    int longer = a->datalength > b->datalength ? a->datalength : b->datalength;
+    int n = M_next_power_of_2((longer + 1) / 2);
+    M_apm_pad(g_fastA, 2 * n);
+    M_apm_pad(g_fastB, 2 * n);
+    M_apm_reserve(r, 4 * n, "'M_fast_multiply', Out of memory\n", 16);
+
+    g_scratchTop = -1;
+    if (n <= M_fft_length_limit)
+        M_fast_mul_fft(r->data, g_fastA->data, g_fastB->data, n);
+    else
+        M_fast_multiply_recursive(r->data, g_fastA->data, g_fastB->data, n);
+
+    r->sign = sign;
+    r->exponent = exponent;
+    r->datalength = 4 * n;
+    M_apm_normalize(r);
+}

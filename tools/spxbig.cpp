@@ -1,0 +1,220 @@
+// spxbig: command-line front end of the decimal number library, used by the
+// tests and for benchmarks.
+//
+//   spxbig OP A [B] [DIGITS]   OP: add sub mul div sqrt round
+//   spxbig bench               operations per second at 60, 600, 6000 digits
+//
+// A and B are decimal texts (sign, digits, optional point, optional exponent
+// E+n or E-n). DIGITS is the number of places of div, sqrt and round (the
+// exact operations accept and ignore it). The result is printed with all
+// its significant digits in scientific form, e.g. 1.4142135623E+0.
+//
+// A leading "--fail-alloc-from BYTES" makes every allocation of the library
+// of at least BYTES bytes fail once the operands are read, to exercise the
+// out-of-memory exits.
+#include "foundation/bignum/ApmInternal.h"
+
+#include <chrono>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* USAGE =
+    "usage: spxbig OP A [B] [DIGITS]   (OP: add sub mul div sqrt round)\n"
+    "       spxbig bench\n";
+
+// Sign, digits with an optional point (at least one digit), optional
+// exponent with up to 9 digits.
+bool IsDecimalText(const char* s)
+{
+    const char* p = s;
+    if (*p == '+' || *p == '-')
+        p++;
+    int digits = 0;
+    while (*p >= '0' && *p <= '9') {
+        p++;
+        digits++;
+    }
+    if (*p == '.') {
+        p++;
+        while (*p >= '0' && *p <= '9') {
+            p++;
+            digits++;
+        }
+    }
+    if (digits == 0)
+        return false;
+    if (*p == 'e' || *p == 'E') {
+        p++;
+        if (*p == '+' || *p == '-')
+            p++;
+        int expDigits = 0;
+        while (*p >= '0' && *p <= '9') {
+            p++;
+            expDigits++;
+        }
+        if (expDigits == 0 || expDigits > 9)
+            return false;
+    }
+    return *p == '\0';
+}
+
+bool ParsePlaces(const char* s, int* places)
+{
+    if (!*s || strlen(s) > 8)
+        return false;
+    for (const char* p = s; *p; p++)
+        if (*p < '0' || *p > '9')
+            return false;
+    *places = atoi(s);
+    return true;
+}
+
+void Print(M_APM value)
+{
+    std::vector<char> text(m_apm_to_string_size(-1, value));
+    m_apm_to_string(text.data(), -1, value);
+    printf("%s\n", text.data());
+}
+
+// ---------------------------------------------------------------------------
+// Benchmark
+
+unsigned int g_seed = 12345u;
+
+unsigned int NextRandom()
+{
+    g_seed ^= g_seed << 13;
+    g_seed ^= g_seed >> 17;
+    g_seed ^= g_seed << 5;
+    return g_seed;
+}
+
+void SetRandom(M_APM r, int digits)
+{
+    std::string text = "0.";
+    text += (char)('1' + NextRandom() % 9);
+    for (int i = 1; i < digits; i++)
+        text += (char)('0' + NextRandom() % 10);
+    m_apm_set_string(r, text.c_str());
+}
+
+template <typename Op>
+double OpsPerSecond(Op op)
+{
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point start = Clock::now();
+    long count = 0;
+    double elapsed = 0.0;
+    do {
+        op();
+        count++;
+        elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    } while (elapsed < 0.5);
+    return count / elapsed;
+}
+
+void PrintRate(const char* name, int digits, double rate)
+{
+    if (rate >= 100.0)
+        printf("%s %d %.0f\n", name, digits, rate);
+    else
+        printf("%s %d %.1f\n", name, digits, rate);
+    fflush(stdout);
+}
+
+int Bench()
+{
+    M_APM a = m_apm_init();
+    M_APM b = m_apm_init();
+    M_APM r = m_apm_init();
+    const int sizes[] = { 60, 600, 6000 };
+    for (int digits : sizes) {
+        SetRandom(a, digits);
+        SetRandom(b, digits);
+        PrintRate("mul", digits, OpsPerSecond([&] { m_apm_multiply(r, a, b); }));
+        PrintRate("div", digits, OpsPerSecond([&] { m_apm_divide(r, digits, a, b); }));
+        PrintRate("sqrt", digits, OpsPerSecond([&] { m_apm_sqrt(r, digits, a); }));
+    }
+    m_apm_free(a);
+    m_apm_free(b);
+    m_apm_free(r);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    size_t failFrom = 0;
+    if (argc >= 3 && strcmp(argv[1], "--fail-alloc-from") == 0) {
+        failFrom = (size_t)strtoul(argv[2], nullptr, 10);
+        argc -= 2;
+        argv += 2;
+    }
+    if (argc == 2 && strcmp(argv[1], "bench") == 0)
+        return Bench();
+    if (argc < 3) {
+        fputs(USAGE, stderr);
+        return 1;
+    }
+    const std::string op = argv[1];
+    bool binary = op == "add" || op == "sub" || op == "mul" || op == "div";
+    bool unary = op == "sqrt" || op == "round";
+    if (!binary && !unary) {
+        fprintf(stderr, "spxbig: unknown operation '%s'\n%s", argv[1], USAGE);
+        return 1;
+    }
+    int operands = binary ? 2 : 1;
+    bool needsPlaces = op == "div" || unary;
+    int given = argc - 2;
+    if (given < operands + (needsPlaces ? 1 : 0) || given > operands + 1) {
+        fprintf(stderr, "spxbig: wrong number of arguments for '%s'\n%s", argv[1], USAGE);
+        return 1;
+    }
+    for (int i = 0; i < operands; i++) {
+        if (!IsDecimalText(argv[2 + i])) {
+            fprintf(stderr, "spxbig: not a decimal number: '%s'\n", argv[2 + i]);
+            return 2;
+        }
+    }
+    int places = 0;
+    if (given == operands + 1 && !ParsePlaces(argv[2 + operands], &places)) {
+        fprintf(stderr, "spxbig: DIGITS must be a whole number from 0 to 99999999: '%s'\n",
+                argv[2 + operands]);
+        return 2;
+    }
+
+    M_APM a = m_apm_init();
+    M_APM b = m_apm_init();
+    M_APM r = m_apm_init();
+    m_apm_set_string(a, argv[2]);
+    if (binary)
+        m_apm_set_string(b, argv[3]);
+    if (failFrom != 0)
+        M_apm_fail_allocations_from(failFrom);
+
+    if (op == "add")
+        m_apm_add(r, a, b);
+    else if (op == "sub")
+        m_apm_subtract(r, a, b);
+    else if (op == "mul")
+        m_apm_multiply(r, a, b);
+    else if (op == "div")
+        m_apm_divide(r, places, a, b);
+    else if (op == "sqrt")
+        m_apm_sqrt(r, places, a);
+    else
+        m_apm_round(r, places, a);
+
+    M_apm_fail_allocations_from(0);
+    Print(r);
+    m_apm_free(a);
+    m_apm_free(b);
+    m_apm_free(r);
+    return 0;
+}
