@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <stdint.h>
 
 class LogFile;
 class PFrameWindow;
@@ -24,7 +25,7 @@ public:
     // Stores the instance and creates the render-job folder below the
     // user's application-data folder ("...\Spiralix\RenderJobs").
     explicit PApplication(HINSTANCE instance);
-    virtual ~PApplication() {}
+    virtual ~PApplication() { FreeKnownFormulas(); }
 
     // Copies the description of a Windows exception code into out (at
     // least EXCEPTION_TEXT_SIZE bytes, app/FailureReport.h) and returns out.
@@ -58,6 +59,22 @@ public:
     // Path of a shell special folder (CSIDL_*) into path (MAX_PATH bytes).
     static bool GetSpecialFolderPath(char* path, int csidl);
 
+    // The table of known formulas (app/KnownFormulas.cpp): for each formula
+    // looked up without a file name, the display name of the file it was
+    // found in and the number of files that hold it. Stored as triples of
+    // slots (name, file, count).
+    // Appends a triple (copies of both texts).
+    void AddKnownFormula(const char* name, const char* file, int count);
+    // Index of the first slot (0, 3, 6, ...) of the triple whose name equals
+    // name exactly (case-sensitive); -1 when absent.
+    int FindKnownFormula(const char* name) const;
+    // The file and the count of the triple at index (a FindKnownFormula
+    // result); null and 0 for an index that is not one.
+    const char* KnownFormulaFile(int index) const;
+    int KnownFormulaCount(int index) const;
+    // Frees every text and the table (shutdown).
+    void FreeKnownFormulas();
+
     PFrameWindow* mainFrame;  // the main frame; null until it is created
     HINSTANCE hInstance;
     DWORD mainThreadId;       // thread that runs the message loop (the constructing thread)
@@ -66,6 +83,8 @@ public:
     char dataFolder[1000];    // per-version data folder
     char* startFolder;        // current directory at start (allocated)
     LogFile* log;             // debug log
+    intptr_t* knownFormulas = nullptr;  // triples (name, file, count) of known formulas
+    int knownFormulaSlots = 0;          // slots in use
 };
 
 // The one application object.

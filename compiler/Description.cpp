@@ -4,8 +4,7 @@
 // formula itself through the name "this", and insert separators into the
 // parameter window. The order of the entries orders the parameters.
 //
-// Import statements are recorded only; reading the library comes with the
-// formula library.
+// Import statements are in compiler/Import.cpp.
 #include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -33,8 +32,6 @@ void CopyRange(char* out, int size, const char* text, int start, int end)
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-int ActionOf(int row) { return row >= 0 && row < PARSE_TABLE_ROWS ? g_ParseTable[row].action : -1; }
 
 // The integer part of a value, kept inside the int range.
 int IntegerPart(double v)
@@ -510,27 +507,4 @@ int FormulaCompiler::declareSeparator(const char* text, int start, int end, int 
     s->serial = serialCounter++;
     symbols.Append(s);
     return ACTION_NEXT_STATE;
-}
-
-int FormulaCompiler::importStatement(char* text, int start, int end, int row)
-{
-    switch (ActionOf(row)) {
-    case 160:
-        CopyRange(nameBuffer, sizeof nameBuffer, text, start, end);
-        break;
-    case 162:
-        CopyRange(propertyName, sizeof propertyName, text, start, end);
-        break;
-    case 164:
-        CopyRange(nameBuffer, sizeof nameBuffer - 1, text, start, end);
-        snprintf(aliasName, sizeof aliasName, "%s.", nameBuffer);
-        break;
-    default:
-        break;
-    }
-    return ACTION_NEXT_STATE;
-}
-
-void FormulaCompiler::takeImportedFunctionSource(FormulaFunction* /*function*/)
-{
 }

@@ -190,7 +190,7 @@ FormulaCompiler::~FormulaCompiler()
     // Functions nobody took (freeResults / takeFunctions) still belong to
     // the compiler.
     DeleteAllNodes(&functions);
-    clearParseCache();
+    freeExpressionBuffers();
     if (inputSymbols) {
         DeleteAllNodes(inputSymbols);
         delete inputSymbols;
@@ -576,6 +576,7 @@ bool FormulaCompiler::doCompile(const char* text, int dataTopIn, int dataBottomI
     clearParseCache();
     parseCache.Clear(true);
     parseCache.SetIndexes(NL_INDEX_KEY);
+    optimizing = 1;
     symbols.Clear(true);
     symbols.SetIndexes(NL_INDEX_NAME | NL_INDEX_ID, FormulaSymbolId);
     pendingFunction = currentFunction = savedFunction = nullptr;

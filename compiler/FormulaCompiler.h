@@ -175,6 +175,30 @@ enum {
 // answers this.
 enum { NOT_COMPILED_YET = -1 };
 
+// Results of the expression lexer.
+enum { LEX_OK = 0, LEX_ILLEGAL_CHARACTER = 1, LEX_NAME_NOT_FOUND = 2, LEX_NOT_RESOLVED = 3 };
+// Errors of the precedence parser (processExpression answers them negated).
+enum {
+    PARSE_SYNTAX = 1,               // "Brackets are set wrongly"
+    PARSE_ILLEGAL_CHARACTER = 2,    // refused by checkCharacters
+    PARSE_UNKNOWN_OPERAND = 3,      // refused by the lexer
+    PARSE_ASSIGNMENT = 8,           // "=" after an expression that cannot be assigned
+    PARSE_NAME_NOT_FOUND = 9,
+    PARSE_NOT_RESOLVED = 12,
+};
+// Further results of processExpression.
+enum {
+    PIPELINE_OPERAND_COUNT = -5,
+    PIPELINE_TYPE_ERROR = -10,
+    PIPELINE_ASSIGNMENT = -13,
+    PIPELINE_FOLDING = -14,
+};
+// Modes of the lexer and the pipeline: statements and expressions, the
+// "default" of a parameter, its "visible" and "enabled".
+enum { EXPRESSION_STATEMENT = 0, EXPRESSION_DEFAULT = 1, EXPRESSION_VISIBILITY = 2 };
+// Modes of code generation.
+enum { CODE_STATEMENT = 0, CODE_CONDITION = 1 };
+
 class FormulaCompiler {
 public:
     // ===== Compiler object and compile driver (compiler/FormulaCompiler.cpp)
@@ -409,7 +433,7 @@ public:
     void createPredefinedSymbols(bool setDataTop);
     void prepareDataBlock(int storeFlag);
 
-    // ===== Description block (compiler/Description.cpp; import comes later)
+    // ===== Description block (compiler/Description.cpp) and import (compiler/Import.cpp)
 
     void parseDescriptionBlock(const char* text);
     int checkIdentifier(const char* text, int start, int end, int row);
@@ -424,52 +448,200 @@ public:
     int assignPropertyExpression(char* text, int start, int end, int row);
     // Action 123: the label of a separator.
     int declareSeparator(const char* text, int start, int end, int row);
-    // Import statements (actions 160, 162, 164, 165) come with the formula
-    // library. Until then the names are recorded (nameBuffer, propertyName,
-    // aliasName), no library is read, no declarations are generated, and
-    // the statement is passed (ACTION_NEXT_STATE).
+    // Import statements "import L.C as a;" (actions 160, 162, 164, 165;
+    // compiler/Import.cpp): finds the library L in the tree of function
+    // libraries, brings its index up to date, and generates declarations
+    // "type a.name(...);" for the functions of its class C, which the driver
+    // parses next.
     int importStatement(char* text, int start, int end, int row);
     // A prototype parsed from import declarations (generatedTextMode 1)
-    // takes its source text from the library: filled by the import issue;
-    // until then it leaves the function as it is.
+    // takes its source text from the library through the index and is
+    // marked imported.
     void takeImportedFunctionSource(FormulaFunction* function);
 
-    // ===== Seams for the later issues (compiler/Seams.cpp). Each one is the
-    // place the later issue fills; until then it answers as documented.
+    // ===== Expression lexer and element stream (compiler/ExpressionLexer.cpp)
 
-    // Control statements and function bodies (rule actions 28, 29, 32-37,
-    // 39, 49, 70, 91, 106, 141): not compiled yet; answers
-    // ACTION_NEXT_STATE so the statement is matched and the parse goes on.
-    int compileControlAction(char* text, int start, int end, int row);
+    // Copies text into expressionText and turns the bars of absolute values
+    // into "#" (opening) and "$" (closing); "||" stays a logical or.
+    void prepareExpression(const char* text);
+    // 1 when text holds, outside double quotes, a character the language
+    // does not allow; else 0.
+    static int checkCharacters(const char* text);
+    // Cuts text into an element stream (ended by 0) in elements. Returns
+    // LEX_OK, LEX_ILLEGAL_CHARACTER, LEX_NAME_NOT_FOUND (the name in
+    // message) or LEX_NOT_RESOLVED (the text of the failure in message).
+    // New constants take their slots from *dataTopCounter and their numbers
+    // from *constants; usage[4] is set for "lastsqr", "numiter", "alpha" and
+    // "pixelcolor". mode: EXPRESSION_STATEMENT, EXPRESSION_DEFAULT or
+    // EXPRESSION_VISIBILITY.
+    int tokenizeExpression(const char* text, GrowBuffer* elements, GrowBuffer* message,
+                           int32_t* dataTopCounter, int32_t usage[4], int32_t* constants, int mode);
+
+    GrowBuffer* expressionText = nullptr;    // prepared text of the expression being processed
+    GrowBuffer* lexerElements = nullptr;     // the lexer's stream (infix)
+    int32_t usageFlags[4] = {0, 0, 0, 0};    // "lastsqr", "numiter", "alpha", "pixelcolor" read
+    int32_t constantCounter = 0;             // numbers the "INFO:" constants the compiler makes
+
+    // ===== Precedence parser and expression pipeline
+    // (compiler/PrecedenceParser.cpp)
+
+    // Parses the prepared text into postfix in output. Returns minus the
+    // byte length of the stream (its end word included) on success, else a
+    // PARSE_* error; for PARSE_NAME_NOT_FOUND and PARSE_NOT_RESOLVED the
+    // lexer's text is in message.
+    int parseExpression(const char* text, GrowBuffer* output, GrowBuffer* message, int mode);
+
+    struct ExpressionRequest {
+        const char* text;      // the expression as written
+        GrowBuffer* output;    // receives the element stream
+        GrowBuffer* message;   // receives the lexer's or the assignment check's text
+        int32_t key;           // start offset of the expression in the formula text
+        int32_t end;           // its end offset
+        uint8_t useCache;      // look the parse cache up in the first cycle as well
+        int32_t mode;          // EXPRESSION_STATEMENT / _DEFAULT / _VISIBILITY
+    };
+    // The whole pipeline: the number of words of the final stream (without
+    // its end word), or minus a PARSE_* error, or PIPELINE_TYPE_ERROR (text
+    // in errorText), PIPELINE_OPERAND_COUNT, PIPELINE_ASSIGNMENT (text in
+    // message) or PIPELINE_FOLDING (text in errorText).
+    int processExpression(const ExpressionRequest& request);
+    // Empties the stream when it is the statement x = x.
+    static void removeSelfAssignment(int32_t* stream);
+    // Parse cache: deletes every cached expression.
+    void clearParseCache();
+
+    GrowBuffer* workElements = nullptr;      // output of the type check
+
+    // ===== Type checking (compiler/TypeCheck.cpp)
+
+    // Checks the operand types of a postfix stream from inputPosition on and
+    // writes it without its parenthesis markers into output (words in
+    // *outputCount, end word not counted). 0 success, 1 error (errorText),
+    // 2 when an operation lacks operands.
+    int checkTypes(const int32_t* input, int inputPosition, GrowBuffer* output, int* outputCount);
+    int32_t checkedType = DT_VOID;   // declared type of the value checkTypes passed last (DT_VOID: none)
+    // The word count when the operands balance, -1 when they do not, -2 on a
+    // misused array function (errorText).
+    int checkArrayFunctionUse(const int32_t* input);
+    // The current type of the expression's result (DT_VOID when nothing is
+    // left), or -1 with the reason in message. Widens the current types of
+    // assigned variables, records the types at which variables are read and
+    // refuses colour and vector assignments that do not match.
+    int checkReturntype(const int32_t* stream, GrowBuffer* message);
+    // The user function whose call element is 0x20000 + index; null when none.
+    FormulaFunction* functionByIndex(int index) const;
+    // Work stack i (0..7), made when missing.
+    IntStack* workStack(int i);
+
+    // ===== Statement compiler (compiler/Statements.cpp)
+
     // Expressions and conditions of statements (rule actions 40, 43, 53,
     // 56, 58, 59, 73, 86, 104, 152, 192): records (action, start, end) in
-    // expressionLog and answers ACTION_NEXT_STATE without code.
+    // expressionLog and compiles the statement (compileStatement).
     int compileStatementExpression(char* text, int start, int end, int row);
-    // Property expression of the description block (action 120): would
-    // leave the element stream in the expression buffer and return its
-    // length; answers NOT_COMPILED_YET (no stream is stored).
+    // Property expression of the description block (action 120): leaves
+    // the checked element stream in expressionBuffer and returns its word
+    // count; 0 when the expression failed (reported).
     int compilePropertyExpression(char* text, int start, int end);
+    // The expression of a statement, condition, return value, property
+    // value or array dimension matched by row: runs the pipeline, reports
+    // its errors, keeps the jump stack in step and hands the stream to code
+    // generation. ACTION_FAILED (reported), ACTION_NEXT_STATE, or
+    // ACTION_KEEP_STATE when a constant if rewrote the text; for action 120
+    // the word count of the stream left in expressionBuffer (0 on failure).
+    int compileStatement(char* text, int start, int end, int row);
+    // Whether the value of the stream can serve as a condition.
+    bool isConditionType(const int32_t* stream) const;
+    // Read, write and call counting of one statement.
+    void countReads(const int32_t* stream);
+    // Whether the stream's value is fixed for the calculation (marks the
+    // run-time reads it meets).
+    bool isInvariantExpression(const int32_t* stream);
+    void markRuntimeReads(const int32_t* stream);
+    // Rewrites the text of an if chain whose condition is known: the branch
+    // taken stays (its block unwrapped), the others become blanks. ifStart
+    // is the offset of the "if" keyword, elseStart that of the "else" before
+    // it or -1, open and close the braces of its block. False when a
+    // following else part has no block.
+    static bool rewriteConstantIf(char* text, int ifStart, int elseStart, int open, int close,
+                                  bool value);
+    // Back to the state before the if chain whose jump-stack entries are
+    // topmost: code position, open blocks, parse state, text position.
+    void restartIfChain();
+
+    GrowBuffer* statementText = nullptr;     // the matched expression, for messages
+    uint8_t optimizing = 0;                  // set by every compile
+
+    // Watches the streams the pipeline hands on, one call per expression
+    // compiled: the action of the statement, its text range and the stream.
+    typedef void (*StreamObserver)(void* context, int action, int start, int end,
+                                   const int32_t* stream, int words);
+    StreamObserver streamObserver = nullptr;
+    void* streamObserverContext = nullptr;
+
+    // ===== Control statements and function bodies
+    // (compiler/ControlStatements.cpp)
+
+    // Rule actions 28, 29, 32-37, 39, 49, 70, 91, 106 and 141: jumps of if,
+    // else, for, do, while and break, frames of user functions and the
+    // hand-over of finished bodies.
+    int compileControlAction(char* text, int start, int end, int row);
+    // Bytes at codePosition (the buffer grown first); codePosition moves on.
+    void emitCode(const uint8_t* bytes, int count);
+    // 32-bit value in functionCode at offset.
+    void writeCodeWord(int offset, int32_t value);
+    int32_t readCodeWord(int offset) const;
+    // Depth of the marker of the innermost jump-stack pair with this
+    // marker (pairs are value, marker with the marker on top); -1 when none.
+    int findJumpMarker(int32_t marker) const;
+    // Whether the named decorated function is a section of this kind.
+    bool isSectionFunction(const char* decoratedName) const;
+
+    // Releases the buffers of the expression pipeline (destructor).
+    void freeExpressionBuffers();
+
+    // ===== Seams for the later issues (compiler/Seams.cpp). Each one is the
+    // place a later issue fills; until then it answers as documented.
+
+    // Code generation of one checked element stream at codePosition of
+    // functionCode (mode CODE_STATEMENT or CODE_CONDITION). The code
+    // generator fills it; until then it writes no code and answers
+    // NOT_COMPILED_YET, leaving conditionCodes 0 and storesNothing false.
+    // On success it answers 0 and, in condition mode, conditionCodes[0] is
+    // the byte of the jump taken when the condition holds and [1] the one
+    // taken when it fails; otherwise 1 with the reason in errorText.
+    int compileExpression(const int32_t* stream, int mode, uint8_t conditionCodes[2],
+                          bool* storesNothing);
+    // Runs a constant condition once: 1 true, 0 false; NOT_COMPILED_YET
+    // until code can be generated and run (the condition is then compiled
+    // like any other).
+    int runConstantCondition(const int32_t* stream);
+    // Constant folding of a stream (0 success, otherwise errorText): folds
+    // nothing until the code generator exists, and the stream stays valid.
+    int createConstants(int32_t* stream);
+    // Strength reduction and the reordering of operands: leave the stream
+    // as it is until the optimizer exists (shuffle answers 0, success).
+    void reduceStrength(GrowBuffer* stream);
+    int shuffle(int32_t* stream);
     // Constant evaluation of an element stream of n elements into values:
     // answers false (not compiled yet: no value delivered).
     bool evaluateConstantExpression(const int32_t* stream, int n, int expectedType, double values[4]);
     // Optimizer hooks of the driver: no further cycle is needed, and the
-    // read lists and counts are left as they are.
+    // read counts are left as they are; clearReadLists empties the reads
+    // lists of the globals and of every function's locals.
     bool needsAnotherRound(int pass, int cycle);
     void releaseReads();
     void clearReadLists();
-    // Parse cache: deletes every cached expression.
-    void clearParseCache();
     // Precision level for the fractal compiled for (0 without one); the
     // zoom-depth levels 2 and 3 come with the view geometry.
     int precisionLevelForFractal() const;
-    // True once the expression pipeline computes the types of variables;
-    // until then the driver makes no optimizer notes (every variable would
-    // look unused).
+    // Whether the driver makes its optimizer notes: off until the
+    // optimizer settles the current types across cycles.
     bool typesAnalysed() const;
 
     GrowBuffer* expressionLog;       // int32 triples (action, start, end) of matched expressions
     int32_t expressionLogCount;      // triples recorded this cycle
-    GrowBuffer* expressionBuffer;    // element stream of the expression pipeline (later issues)
+    GrowBuffer* expressionBuffer;    // element stream of the expression pipeline
 };
 
 // Owns one compiler for one formula slot of a fractal.

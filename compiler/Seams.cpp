@@ -1,39 +1,42 @@
-// The places where the expression pipeline, the statement compiler, the
-// control statements, constant folding and the optimizer plug into the
-// compiler. Until those are built the statements are matched and their
-// expressions recorded, but no code is made; each member below says what it
-// answers meanwhile.
+// The places where code generation, constant folding and the optimizer plug
+// into the compiler. The expression pipeline, the statement compiler and the
+// control statements hand their checked element streams to these members;
+// until the code generator and the optimizer exist each one answers as its
+// declaration says, so that a compile checks a formula completely but makes
+// no runnable code.
 #include <string.h>
 
 #include "compiler/FormulaCompiler.h"
 #include "foundation/Buffers.h"
 
-int FormulaCompiler::compileControlAction(char* /*text*/, int /*start*/, int /*end*/, int /*row*/)
+int FormulaCompiler::compileExpression(const int32_t* /*stream*/, int /*mode*/, uint8_t conditionCodes[2],
+                                       bool* storesNothing)
 {
-    // Jumps, frames and the hand-over of function bodies are not compiled
-    // yet: the block structure is kept by the driver's block stack alone.
-    return ACTION_NEXT_STATE;
+    // No code yet: nothing is written at codePosition. The conditional
+    // jumps that follow a condition are laid out with the condition byte 0.
+    conditionCodes[0] = conditionCodes[1] = 0;
+    *storesNothing = false;
+    return NOT_COMPILED_YET;
 }
 
-int FormulaCompiler::compileStatementExpression(char* /*text*/, int start, int end, int row)
-{
-    if (!expressionLog)
-        expressionLog = new GrowBuffer(300);
-    int needed = (expressionLogCount + 1) * 3 * (int)sizeof(int32_t);
-    expressionLog->ReserveSlack(needed, 600);
-    if (expressionLog->GetCapacity() >= needed) {
-        int32_t* triple = static_cast<int32_t*>(expressionLog->GetData()) + 3 * expressionLogCount;
-        triple[0] = row >= 0 && row < PARSE_TABLE_ROWS ? g_ParseTable[row].action : -1;
-        triple[1] = start;
-        triple[2] = end;
-        expressionLogCount++;
-    }
-    return ACTION_NEXT_STATE;
-}
-
-int FormulaCompiler::compilePropertyExpression(char* /*text*/, int /*start*/, int /*end*/)
+int FormulaCompiler::runConstantCondition(const int32_t* /*stream*/)
 {
     return NOT_COMPILED_YET;
+}
+
+int FormulaCompiler::createConstants(int32_t* /*stream*/)
+{
+    // Nothing is folded: the stream stays as the type check left it.
+    return 0;
+}
+
+void FormulaCompiler::reduceStrength(GrowBuffer* /*stream*/)
+{
+}
+
+int FormulaCompiler::shuffle(int32_t* /*stream*/)
+{
+    return 0;
 }
 
 bool FormulaCompiler::evaluateConstantExpression(const int32_t* /*stream*/, int /*n*/,
@@ -55,21 +58,11 @@ void FormulaCompiler::releaseReads()
 
 void FormulaCompiler::clearReadLists()
 {
-    for (ListNode* n = symbols.GetHead(); n; n = n->next) {
-        FormulaSymbol* s = static_cast<FormulaSymbol*>(n);
-        s->readsCount = 0;
-    }
-}
-
-void FormulaCompiler::clearParseCache()
-{
-    // Cached expressions own their element buffers through the node's data
-    // pointer once the expression pipeline fills the cache.
-    while (ListNode* n = parseCache.GetHead()) {
-        parseCache.Remove(n);
-        delete static_cast<GrowBuffer*>(n->data);
-        n->data = nullptr;
-        delete n;
+    for (ListNode* n = symbols.GetHead(); n; n = n->next)
+        static_cast<FormulaSymbol*>(n)->readsCount = 0;
+    for (ListNode* f = functions.GetHead(); f; f = f->next) {
+        for (ListNode* n = static_cast<FormulaFunction*>(f)->locals.GetHead(); n; n = n->next)
+            static_cast<FormulaSymbol*>(n)->readsCount = 0;
     }
 }
 
@@ -80,5 +73,8 @@ int FormulaCompiler::precisionLevelForFractal() const
 
 bool FormulaCompiler::typesAnalysed() const
 {
+    // The pipeline widens current types (checkReturntype), but their
+    // narrowing across cycles is the optimizer's: until it exists the notes
+    // stay off.
     return false;
 }

@@ -1,25 +1,45 @@
 // spxfc: the formula compiler on the command line.
 //
 //   spxfc check --kind iteration|coloring|transformation|library
-//               [--subkind plane|quaternion|attractor] [--symbols] FILE
+//               [--subkind plane|quaternion|attractor] [--symbols] [--postfix]
+//               [--entry NAME] [--path DIR] FILE
+//   spxfc index LIBFILE
 //
-// FILE holds one formula entry (its name, options and body). The entry is
+// FILE holds one formula entry (its name, options and body), or with
+// --entry a formula file of several entries of which the entry NAME is
+// taken. --path sets the formula search path (folders separated by ";"),
+// whose folders are loaded into the formula trees first, so that import
+// statements find their libraries. The entry is
 // compiled as the program compiles it without a fractal; every message the
 // compiler reports is printed as the message window shows it, one line per
 // entry, and then "result=true" or "result=false". With --symbols the
 // declared global symbols and parameters, the selectable function
-// parameters and the user functions follow before the result line.
+// parameters and the user functions follow before the result line. With
+// --postfix every expression the compiler checks prints, as it is checked,
+// one line: its element stream after the pipeline, the words as decimal
+// numbers (operand words included, the end word left out).
 // Exit code: 0 when the formula compiled, 1 when not, 2 on a usage or file
 // error.
+//
+// index writes (or keeps, when current) the index file ".slb" of the
+// function library LIBFILE and prints its path; the messages of compiling
+// the library come before it. Exit code 0 when the index is current, 1 when
+// it could not be made, 2 on a usage error.
+#include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <string>
 
 #include "app/Messages.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/Grammar.h"
 #include "foundation/Buffers.h"
 #include "foundation/List.h"
+#include "formulas/FormulaIndex.h"
+#include "formulas/FormulaLoader.h"
+#include "formulas/FormulaNode.h"
 #include "ui/MessageBox.h"
 
 namespace {
@@ -36,7 +56,9 @@ int Usage()
 {
     fprintf(stderr,
             "usage: spxfc check --kind iteration|coloring|transformation|library\n"
-            "                   [--subkind plane|quaternion|attractor] [--symbols] FILE\n");
+            "                   [--subkind plane|quaternion|attractor] [--symbols] [--postfix]\n"
+            "                   [--entry NAME] [--path DIR] FILE\n"
+            "       spxfc index LIBFILE\n");
     return 2;
 }
 
@@ -209,10 +231,10 @@ void PrintSymbols(const FormulaCompiler& compiler)
     }
     for (ListNode* n = compiler.functions.GetHead(); n; n = n->next) {
         const FormulaFunction* f = static_cast<const FormulaFunction*>(n);
-        printf("function %s: %s %s locals=%d\n", f->name, f->decoratedName,
+        printf("function %s: %s %s locals=%d%s\n", f->name, f->decoratedName,
                f->stateWord == FUNCTION_DEFINED ? "defined"
                : f->stateWord == FUNCTION_DECLARED ? "declared" : "new",
-               f->locals.Count());
+               f->locals.Count(), f->imported ? " imported" : "");
     }
     if (compiler.title[0] && strcmp(compiler.title, "New Formula") != 0)
         printf("title \"%s\"\n", compiler.title);
@@ -228,15 +250,66 @@ void PrintMessages()
     UnlockMessageList();
 }
 
+// The full path of a file or folder named on the command line.
+std::string FullPath(const char* path)
+{
+    char full[FORMULA_PATH_SIZE];
+    DWORD n = GetFullPathNameA(path, sizeof full, full, nullptr);
+    return n > 0 && n < sizeof full ? std::string(full) : std::string(path);
+}
+
+// Loads every folder of a ";"-separated search path into the formula trees.
+void LoadSearchPath(const char* list)
+{
+    std::string folders;
+    std::string rest = list;
+    while (!rest.empty()) {
+        size_t semicolon = rest.find(';');
+        std::string folder = rest.substr(0, semicolon);
+        rest = semicolon == std::string::npos ? std::string() : rest.substr(semicolon + 1);
+        if (folder.empty())
+            continue;
+        folder = FullPath(folder.c_str());
+        ScanFormulaFolder(folder.c_str(), folder.c_str());
+        folders += folders.empty() ? folder : ";" + folder;
+    }
+    SetCompilerFormulaPath(folders.c_str());
+}
+
+// The text of the entry NAME of the formula file at path (null when the
+// file has no such entry).
+char* EntryOfFile(const char* path, const char* name)
+{
+    FormulaNode file(FK_ITERATION, FNK_FILE);
+    file.nameText = _strdup(FullPath(path).c_str());
+    return file.FindEntryText(name, nullptr);
+}
+
+// One line per expression: its element stream.
+void PrintStream(void* /*context*/, int /*action*/, int /*start*/, int /*end*/, const int32_t* stream,
+                 int words)
+{
+    for (int i = 0; i < words; i++)
+        printf(i ? " %d" : "%d", (int)stream[i]);
+    printf("\n");
+}
+
 int Check(int argc, char** argv)
 {
     int kind = -1;
     int subKind = SK_PLANE;
     bool symbols = false;
+    bool postfix = false;
     const char* path = nullptr;
+    const char* entry = nullptr;
+    const char* searchPath = nullptr;
     for (int i = 0; i < argc; i++) {
         const char* a = argv[i];
-        if (strcmp(a, "--kind") == 0 && i + 1 < argc) {
+        if (strcmp(a, "--entry") == 0 && i + 1 < argc) {
+            entry = argv[++i];
+        } else if (strcmp(a, "--path") == 0 && i + 1 < argc) {
+            searchPath = argv[++i];
+        } else if (strcmp(a, "--kind") == 0 && i + 1 < argc) {
             const char* k = argv[++i];
             if (strcmp(k, "iteration") == 0)
                 kind = FK_ITERATION;
@@ -260,6 +333,8 @@ int Check(int argc, char** argv)
                 return Usage();
         } else if (strcmp(a, "--symbols") == 0) {
             symbols = true;
+        } else if (strcmp(a, "--postfix") == 0) {
+            postfix = true;
         } else if (a[0] == '-' && a[1] == '-') {
             return Usage();
         } else if (!path) {
@@ -271,9 +346,14 @@ int Check(int argc, char** argv)
     if (kind < 0 || !path)
         return Usage();
 
-    char* text = ReadTextFile(path);
+    if (searchPath)
+        LoadSearchPath(searchPath);
+    char* text = entry ? EntryOfFile(path, entry) : ReadTextFile(path);
     if (!text) {
-        fprintf(stderr, "spxfc: cannot read %s\n", path);
+        if (entry)
+            fprintf(stderr, "spxfc: %s has no entry %s\n", path, entry);
+        else
+            fprintf(stderr, "spxfc: cannot read %s\n", path);
         return 2;
     }
     // The entry's own name names it in the messages, as in the program.
@@ -289,6 +369,8 @@ int Check(int argc, char** argv)
     }
 
     FormulaHolder holder(kind);
+    if (postfix)
+        holder.compiler->streamObserver = &PrintStream;
     bool ok = holder.compiler->compile(text, 0, -128, nullptr, nullptr, nullptr, name, subKind,
                                        nullptr, false, false);
     PrintMessages();
@@ -301,6 +383,34 @@ int Check(int argc, char** argv)
     return ok ? 0 : 1;
 }
 
+int Index(int argc, char** argv)
+{
+    if (argc != 1 || argv[0][0] == '-')
+        return Usage();
+    std::string path = FullPath(argv[0]);
+    if (FormulaFileCode(path.c_str()) != FFC_LIBRARY) {
+        fprintf(stderr, "spxfc: %s is not a function library (.lib)\n", argv[0]);
+        return 2;
+    }
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        fprintf(stderr, "spxfc: cannot read %s\n", argv[0]);
+        return 2;
+    }
+    std::string folder = path.substr(0, path.find_last_of('\\'));
+    FormulaNode* node = ScanFormulaFile(path.c_str(), folder.c_str());
+    int result = node ? node->WriteIndexFile() : 1;
+    PrintMessages();
+    char indexPath[FORMULA_PATH_SIZE];
+    IndexFilePath(path.c_str(), indexPath, sizeof indexPath);
+    if (result == 0)
+        printf("%s\n", indexPath);
+    else
+        printf("index failed (%d): %s\n", result, indexPath);
+    DeleteFormulaNodes(&g_FunctionLibraries);
+    fflush(stdout);
+    return result == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -311,5 +421,7 @@ int main(int argc, char** argv)
     buildBuiltinIndex();
     if (argc >= 2 && strcmp(argv[1], "check") == 0)
         return Check(argc - 2, argv + 2);
+    if (argc >= 2 && strcmp(argv[1], "index") == 0)
+        return Index(argc - 2, argv + 2);
     return Usage();
 }

@@ -38,3 +38,26 @@ HTREEITEM PTreeView::InsertItem(ListNode* node, ListNode* parent, ListNode* afte
     node->data = item;
     return item;
 }
+
+void PTreeView::DeleteItem(ListNode* node)
+{
+    if (node == NULL || node->data == NULL)
+        return;
+    if (hwnd != NULL)
+        SendMessageA(hwnd, TVM_DELETEITEM, 0, (LPARAM)node->data);
+    node->data = NULL;
+}
+
+void PTreeView::UpdateItem(ListNode* node)
+{
+    if (hwnd == NULL || node == NULL || node->data == NULL)
+        return;
+    char label[ListNode::NODE_NAME_SIZE + 2];
+    snprintf(label, sizeof(label), "%s%s", node->name, node->int2 ? "*" : "");
+    TVITEMA item;
+    memset(&item, 0, sizeof(item));
+    item.mask = TVIF_TEXT;
+    item.hItem = (HTREEITEM)node->data;
+    item.pszText = label;
+    SendMessageA(hwnd, TVM_SETITEMA, 0, (LPARAM)&item);
+}

@@ -24,6 +24,11 @@ public:
     // item.
     HTREEITEM InsertItem(ListNode* node, ListNode* parent, ListNode* after, int level, int kind,
                          int image);
+    // Deletes the node's item (when it has one) and forgets the handle.
+    void DeleteItem(ListNode* node);
+    // Rewrites the item's label: the node's name, "*" after it when its
+    // modified mark (int2) is set.
+    void UpdateItem(ListNode* node);
 
     HWND hwnd;  // the control, null while there is none
 };

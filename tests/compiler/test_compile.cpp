@@ -16,6 +16,7 @@
 #include "foundation/Guard.h"
 #include "formulas/FormulaNode.h"
 #include "tests/support/ScriptedBoxes.h"
+#include "tests/formulas/FormulaTestSupport.h"
 
 namespace {
 
@@ -181,10 +182,10 @@ TEST_F(Compile, FormulasOfEveryKindAreAccepted)
         {FK_COLORING, SK_QUATERNION,
          "QCol(QUATERNION) {\n void final(void) {\n index = 0;\n }\n}\n"},
         {FK_TRANSFORMATION, SK_PLANE,
-         "Trafo {\n parameter complex shift;\n void transform(void) {\n z = z + shift;\n }\n"
+         "Trafo {\n parameter complex shift;\n void transform(void) {\n pixel = pixel + shift;\n }\n"
          " void description(void) {\n shift.caption = \"Shift\";\n }\n}\n"},
         {FK_TRANSFORMATION, SK_QUATERNION,
-         "QTrafo(QUATERNION) {\n void transform(void) {\n z = z;\n }\n}\n"},
+         "QTrafo(QUATERNION) {\n void transform(void) {\n pixel = pixel;\n }\n}\n"},
         {FK_LIBRARY, SK_PLANE,
          "Lib {\n complex twice(complex x) {\n return(x + x);\n }\n"
          " color tint(color c, real &f) {\n return(c);\n }\n}\n"},
@@ -319,26 +320,26 @@ const Failing kFailing[] = {
     {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    z = 0, 1;\n  }\n}", "Error in formula Bad1, line 4 at char 9:\nSyntax Error perr-0511: Semicolon expected.\n"},
     {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    if z {\n  }\n}", "Error in formula Bad1, line 4 at char 7:\nSyntax Error perr-0512: Opening bracket after if keyword expected.\n"},
     {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    if (z;\n  }\n}", "Error in formula Bad1, line 4 at char 8:\nSyntax Error perr-0513: A boolean expression terminated by a closing bracket expected.\n"},
-    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    if (z) z = 1;\n  }\n}", "Error in formula Bad1, line 4 at char 11:\nSyntax Error perr-0515: Expecting \"{\" to specify an expression block\n"},
-    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    while (z) {\n      break\n    }\n  }\n}", "Error in formula Bad1, line 6 at char 4:\nSyntax Error perr-0516: Semicolon after break keyword expected.\n"},
-    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    if (z) {\n    } else z = 1;\n  }\n}", "Error in formula Bad1, line 5 at char 11:\nSyntax Error perr-0521: Expected either a further if statement following else or \"{\"\n"},
+    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    if (1) z = 1;\n  }\n}", "Error in formula Bad1, line 4 at char 11:\nSyntax Error perr-0515: Expecting \"{\" to specify an expression block\n"},
+    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    while (1) {\n      break\n    }\n  }\n}", "Error in formula Bad1, line 6 at char 4:\nSyntax Error perr-0516: Semicolon after break keyword expected.\n"},
+    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    if (1) {\n    } else z = 1;\n  }\n}", "Error in formula Bad1, line 5 at char 11:\nSyntax Error perr-0521: Expected either a further if statement following else or \"{\"\n"},
     {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    for z\n  }\n}", "Error in formula Bad1, line 4 at char 8:\nSyntax Error perr-0530: Keyword \"for\" must be followed by \"(\" .\n"},
     {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    for (}\n  }\n}", "Error in formula Bad1, line 4 at char 9:\nSyntax Error perr-0531: Expecting intialization expression belonging to this for-loop.\n"},
     {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    for (z = 1 }\n  }\n}", "Error in formula Bad1, line 4 at char 15:\nSyntax Error perr-0532: Expecting either a \",\" to specify further initiazitaion expressions or a semicolon to advance to the conditional part.\n"},
     {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    for (z = 1; }\n  }\n}", "Error in formula Bad1, line 4 at char 16:\nSyntax Error perr-0533: Expecting a (conditional) expression.\n"},
-    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    for (z = 1; z }\n  }\n}", "Error in formula Bad1, line 4 at char 18:\nSyntax Error perr-0534: Expecting a semicolon to terminate the (conditional) expression.\n"},
-    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    for (z = 1; z; }\n  }\n}", "Error in formula Bad1, line 4 at char 19:\nSyntax Error perr-0535: Expecting an expression evaluated after each loop.\n"},
-    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    for (z = 1; z; z = 2 }\n  }\n}", "Error in formula Bad1, line 4 at char 25:\nSyntax Error perr-0536: Expecting either a \",\" to separate another iteration expression from the current one or a closing bracket to specify the end of the for construct.\n"},
-    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    for (z = 1; z; z = 2) z = 3;\n  }\n}", "Error in formula Bad1, line 4 at char 26:\nSyntax Error perr-0537: Expecting \"{\" to start the loop block.\n"},
+    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    for (z = 1; 1 }\n  }\n}", "Error in formula Bad1, line 4 at char 18:\nSyntax Error perr-0534: Expecting a semicolon to terminate the (conditional) expression.\n"},
+    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    for (z = 1; 1; }\n  }\n}", "Error in formula Bad1, line 4 at char 19:\nSyntax Error perr-0535: Expecting an expression evaluated after each loop.\n"},
+    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    for (z = 1; 1; z = 2 }\n  }\n}", "Error in formula Bad1, line 4 at char 25:\nSyntax Error perr-0536: Expecting either a \",\" to separate another iteration expression from the current one or a closing bracket to specify the end of the for construct.\n"},
+    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    for (z = 1; 1; z = 2) z = 3;\n  }\n}", "Error in formula Bad1, line 4 at char 26:\nSyntax Error perr-0537: Expecting \"{\" to start the loop block.\n"},
     {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    do z = 1;\n  }\n}", "Error in formula Bad1, line 4 at char 7:\nSyntax Error perr-0550: Expecting \"{\" to start the loop block of this do-while-loop.\n"},
     {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    do {\n    } z = 1;\n  }\n}", "Error in formula Bad1, line 5 at char 6:\nSyntax Error perr-0551: Expecting while keyword for this do-loop.\n"},
     {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    do {\n    } while z;\n  }\n}", "Error in formula Bad1, line 5 at char 12:\nSyntax Error perr-0552: Expecting an opening bracket.\n"},
     {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    do {\n    } while (;\n  }\n}", "Error in formula Bad1, line 5 at char 13:\nSyntax Error perr-0553: Expecting an expression inside while().\n"},
-    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    do {\n    } while (z)\n    z = 1;\n  }\n}", "Error in formula Bad1, line 6 at char 4:\nSyntax Error perr-0555: Semicolon expected.\n"},
+    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    do {\n    } while (1)\n    z = 1;\n  }\n}", "Error in formula Bad1, line 6 at char 4:\nSyntax Error perr-0555: Semicolon expected.\n"},
     {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    while z\n  }\n}", "Error in formula Bad1, line 4 at char 10:\nSyntax Error perr-0560: Opening bracket after while expected.\n"},
     {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    while (}\n  }\n}", "Error in formula Bad1, line 4 at char 11:\nSyntax Error perr-0561: Expecting an expression inside while().\n"},
-    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    while (z }\n  }\n}", "Error in formula Bad1, line 4 at char 13:\nSyntax Error perr-0562: Expecting either a comma to separate different expressions or a closing bracket.\n"},
-    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    while (z) z = 1;\n  }\n}", "Error in formula Bad1, line 4 at char 14:\nSyntax Error perr-0563: Expecting \"{\" to start the loop expressions.\n"},
+    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    while (1 }\n  }\n}", "Error in formula Bad1, line 4 at char 13:\nSyntax Error perr-0562: Expecting either a comma to separate different expressions or a closing bracket.\n"},
+    {FK_ITERATION, "Bad1 {\n  void init(void)\n  {\n    while (1) z = 1;\n  }\n}", "Error in formula Bad1, line 4 at char 14:\nSyntax Error perr-0563: Expecting \"{\" to start the loop expressions.\n"},
     // Bailout and stop functions.
     {FK_ITERATION, "Bad1 {\n  bool bailout(x)\n}", "Error in formula Bad1, line 2 at char 15:\nSyntax Error perr-0570: Expecting \"void\" as parameter to bailout/stop function.\n"},
     {FK_ITERATION, "Bad1 {\n  bool bailout(void {\n}", "Error in formula Bad1, line 2 at char 20:\nSyntax Error perr-0571: Expecting \")\" after void.\n"},
@@ -404,6 +405,8 @@ const Failing kFailing[] = {
 
 TEST_F(Compile, SyntaxAndDeclarationErrors)
 {
+    // The import statements name a library that exists.
+    formulatest::ScopedLibrary library("lib.lib", "cls {\n}\n");
     for (const Failing& c : kFailing) {
         FormulaHolder holder(c.kind);
         EXPECT_FALSE(Run(holder, c.text)) << c.text;

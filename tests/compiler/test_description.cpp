@@ -218,16 +218,20 @@ TEST_F(Description, ParameterPropertiesFromConstants)
     EXPECT_EQ(1.0, p->randomizeMax);
 }
 
-TEST_F(Description, ExpressionValuesWaitForTheStatementCompiler)
+TEST_F(Description, ExpressionValuesKeepTheirStreams)
 {
-    // Until expressions are compiled the entry is accepted and nothing is
-    // stored; a bracketed default of an array parameter is kept as text.
+    // An expression value is kept as its element stream (q, 0, ">"), to be
+    // evaluated later; a bracketed default of an array parameter is kept as
+    // text.
     ASSERT_TRUE(Compile("  parameter double q;\n  parameter double pm[2, 2];\n",
                         "    q.visible = q > 0;\n    pm.default = [1, 2, 3, 4];\n"));
     EXPECT_TRUE(MessageTexts().empty()) << Joined(MessageTexts());
     FormulaSymbol* q = Global("q");
     ASSERT_NE(nullptr, q);
-    EXPECT_EQ(nullptr, q->visibleExpr);
+    ASSERT_NE(nullptr, q->visibleExpr);
+    const int32_t* stream = static_cast<const int32_t*>(q->visibleExpr->GetData());
+    const int32_t expected[] = {268, q->id, 268, 1, 39, 0};
+    EXPECT_EQ(0, memcmp(expected, stream, sizeof expected));
     EXPECT_EQ(1, q->visible);
     FormulaSymbol* pm = Global("pm");
     ASSERT_NE(nullptr, pm);

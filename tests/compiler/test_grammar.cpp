@@ -11,6 +11,7 @@
 #include "app/Messages.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/Grammar.h"
+#include "tests/formulas/FormulaTestSupport.h"
 
 namespace {
 
@@ -364,6 +365,8 @@ struct SyntaxErrorCase {
 
 TEST_F(CompileTest, EachSyntaxErrorHasItsTextLineAndColumn)
 {
+    // The import statements name a library that exists.
+    formulatest::ScopedLibrary library("lib.lib", "cls {\n}\n");
     const int I = FK_ITERATION, C = FK_COLORING, L = FK_LIBRARY;
     const SyntaxErrorCase cases[] = {
         {I, "`(XAXIS) {\n}", "Syntax Error perr-0400: Formula name expected"},
@@ -379,7 +382,7 @@ TEST_F(CompileTest, EachSyntaxErrorHasItsTextLineAndColumn)
         {I, "Bad1 {\n  void init(void) {\n    z = 1;\n`",
          "Syntax Error perr-0510: Expecting a \"}\" in order to close the current function, or an expression "
          "or some control structures like \"for\", \"if\", \"do\", \"while\" inside the current function."},
-        {I, "Bad1 {\n  void init(void) {\n    if (a) {\n      z = 1;\n    }\n`",
+        {I, "Bad1 {\n  void init(void) {\n    if (x) {\n      z = 1;\n    }\n`",
          "Syntax Error perr-0520: else keyword expected (or nothing...)"},
         {I, "Bad1 {\n  `foo x;\n}\n",
          "Syntax Error perr-0412: Variable type declaration or function return type definition expected"},
@@ -410,14 +413,14 @@ TEST_F(CompileTest, EachSyntaxErrorHasItsTextLineAndColumn)
         {I, "Bad1 {\n  void init(void) {\n    `{\n  }\n}\n",
          "Syntax Error perr-0510: Expecting a \"}\" in order to close the current function, or an expression "
          "or some control structures like \"for\", \"if\", \"do\", \"while\" inside the current function."},
-        {I, "Bad1 {\n  void init(void) {\n    if (a) {\n      `?\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    if (x) {\n      `?\n  }\n}\n",
          "Syntax Error perr-0510: Expecting a \"}\" in order to close the opened if block, or an expression "
          "or some control structures like \"for\", \"if\", \"do\", \"while\" inside this if block."},
-        {I, "Bad1 {\n  void init(void) {\n    if (a) {\n    } else {\n      `@\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    if (x) {\n    } else {\n      `@\n  }\n}\n",
          "Syntax Error perr-0510: Expecting a \"}\" in order to close the opened else-if block, or an "
          "expression or some control structures like \"for\", \"if\", \"do\", \"while\" inside this else-if "
          "block."},
-        {I, "Bad1 {\n  void init(void) {\n    for (i = 0; i < 3; i = i + 1) {\n      `{\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    for (x = 0; x < 3; x = x + 1) {\n      `{\n  }\n}\n",
          "Syntax Error perr-0510: Expecting a \"}\" in order to close the opened for loop, or an expression "
          "or some control structures like \"for\", \"if\", \"do\", \"while\", \"break\" inside this for "
          "loop."},
@@ -425,46 +428,46 @@ TEST_F(CompileTest, EachSyntaxErrorHasItsTextLineAndColumn)
          "Syntax Error perr-0510: Expecting a \"}\" in order to close the opened do loop, or an expression "
          "or some control structures like \"for\", \"if\", \"do\", \"while\", \"break\" inside this do "
          "loop."},
-        {I, "Bad1 {\n  void init(void) {\n    while (a) {\n      `{\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    while (x) {\n      `{\n  }\n}\n",
          "Syntax Error perr-0510: Expecting a \"}\" in order to close the opened while loop, or an "
          "expression or some control structures like \"for\", \"if\", \"do\", \"while\", \"break\" inside "
          "this while loop."},
-        {I, "Bad1 {\n  void init(void) {\n    z = a`, b;\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    z = x`, y;\n  }\n}\n",
          "Syntax Error perr-0511: Semicolon expected."},
-        {I, "Bad1 {\n  void init(void) {\n    if `a\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    if `x\n  }\n}\n",
          "Syntax Error perr-0512: Opening bracket after if keyword expected."},
-        {I, "Bad1 {\n  void init(void) {\n    if (`a;\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    if (`x;\n  }\n}\n",
          "Syntax Error perr-0513: A boolean expression terminated by a closing bracket expected."},
-        {I, "Bad1 {\n  void init(void) {\n    if (a) `b\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    if (x) `y\n  }\n}\n",
          "Syntax Error perr-0515: Expecting \"{\" to specify an expression block"},
-        {I, "Bad1 {\n  void init(void) {\n    while (a) {\n      break `x;\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    while (x) {\n      break `x;\n  }\n}\n",
          "Syntax Error perr-0516: Semicolon after break keyword expected."},
         {I, "Bad1 {\n  void init(void) {\n    for (;;) {\n      break `x;\n  }\n}\n",
          "Syntax Error perr-0516: Semicolon after break keyword expected."},
         {I, "Bad1 {\n  void init(void) {\n    do {\n      break`}\n  }\n}\n",
          "Syntax Error perr-0516: Semicolon after break keyword expected."},
-        {I, "Bad1 {\n  void init(void) {\n    if (a) {\n    } else `x\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    if (x) {\n    } else `x\n  }\n}\n",
          "Syntax Error perr-0521: Expected either a further if statement following else or \"{\""},
-        {I, "Bad1 {\n  void init(void) {\n    while (a) {\n      if (b) {\n        break `x;\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    while (x) {\n      if (y) {\n        break `x;\n  }\n}\n",
          "Internal Error perr-0001: Unknown error, bug in Spiralix, please report the formula to the "
          "author."},
         {I, "Bad1 {\n  void init(void) {\n    for `x\n  }\n}\n",
          "Syntax Error perr-0530: Keyword \"for\" must be followed by \"(\" ."},
         {I, "Bad1 {\n  void init(void) {\n    for(`{\n  }\n}\n",
          "Syntax Error perr-0531: Expecting intialization expression belonging to this for-loop."},
-        {I, "Bad1 {\n  void init(void) {\n    for(i = 0`)\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    for(x = 0`)\n  }\n}\n",
          "Syntax Error perr-0532: Expecting either a \",\" to specify further initiazitaion expressions or a "
          "semicolon to advance to the conditional part."},
-        {I, "Bad1 {\n  void init(void) {\n    for(i = 0; `{\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    for(x = 0; `{\n  }\n}\n",
          "Syntax Error perr-0533: Expecting a (conditional) expression."},
-        {I, "Bad1 {\n  void init(void) {\n    for(i = 0; i < 3`)\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    for(x = 0; x < 3`)\n  }\n}\n",
          "Syntax Error perr-0534: Expecting a semicolon to terminate the (conditional) expression."},
-        {I, "Bad1 {\n  void init(void) {\n    for(i = 0; i < 3; `{\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    for(x = 0; x < 3; `{\n  }\n}\n",
          "Syntax Error perr-0535: Expecting an expression evaluated after each loop."},
-        {I, "Bad1 {\n  void init(void) {\n    for(i = 0; i < 3; i = i + 1`;\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    for(x = 0; x < 3; x = x + 1`;\n  }\n}\n",
          "Syntax Error perr-0536: Expecting either a \",\" to separate another iteration expression from the "
          "current one or a closing bracket to specify the end of the for construct."},
-        {I, "Bad1 {\n  void init(void) {\n    for(i = 0; i < 3; i = i + 1) `x\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    for(x = 0; x < 3; x = x + 1) `x\n  }\n}\n",
          "Syntax Error perr-0537: Expecting \"{\" to start the loop block."},
         {I, "Bad1 {\n  void init(void) {\n    do `x\n  }\n}\n",
          "Syntax Error perr-0550: Expecting \"{\" to start the loop block of this do-while-loop."},
@@ -472,22 +475,22 @@ TEST_F(CompileTest, EachSyntaxErrorHasItsTextLineAndColumn)
          "Syntax Error perr-0551: Expecting while keyword for this do-loop."},
         {I, "Bad1 {\n  void init(void) {\n    do {\n    } while `x\n  }\n}\n",
          "Syntax Error perr-0552: Expecting an opening bracket."},
-        {I, "Bad1 {\n  void init(void) {\n    do {\n    } while (`a;\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    do {\n    } while (`x;\n  }\n}\n",
          "Syntax Error perr-0553: Expecting an expression inside while()."},
-        {I, "Bad1 {\n  void init(void) {\n    do {\n    } while (a) `x\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    do {\n    } while (x) `x\n  }\n}\n",
          "Syntax Error perr-0555: Semicolon expected."},
         {I, "Bad1 {\n  void init(void) {\n    while `x\n  }\n}\n",
          "Syntax Error perr-0560: Opening bracket after while expected."},
         {I, "Bad1 {\n  void init(void) {\n    while (`{\n  }\n}\n",
          "Syntax Error perr-0561: Expecting an expression inside while()."},
-        {I, "Bad1 {\n  void init(void) {\n    while (a`;\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    while (x`;\n  }\n}\n",
          "Syntax Error perr-0562: Expecting either a comma to separate different expressions or a closing "
          "bracket."},
-        {I, "Bad1 {\n  void init(void) {\n    while (a) `x\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    while (x) `x\n  }\n}\n",
          "Syntax Error perr-0563: Expecting \"{\" to start the loop expressions."},
         {I, "Bad1 {\n  void init(void) {\n    return `{\n  }\n}\n",
          "Syntax Error perr-0641: Expecting a return value"},
-        {I, "Bad1 {\n  void init(void) {\n    return a`)\n  }\n}\n",
+        {I, "Bad1 {\n  void init(void) {\n    return x`)\n  }\n}\n",
          "Syntax Error perr-0642: Expecting a semicolon to end this return statement."},
         {I, "Bad1 {\n  bool bailout(`x\n}\n",
          "Syntax Error perr-0570: Expecting \"void\" as parameter to bailout/stop function."},
@@ -497,12 +500,12 @@ TEST_F(CompileTest, EachSyntaxErrorHasItsTextLineAndColumn)
         {I, "Bad1 {\n  bool bailout(void) {\n    `x\n}\n",
          "Syntax Error perr-0573: Expecting \"return\" keyword: this function body must consist of a single "
          "return(boolean expression) statement."},
-        {I, "Bad1 {\n  bool bailout(void) {\n    return(`a;\n}\n",
+        {I, "Bad1 {\n  bool bailout(void) {\n    return(`x;\n}\n",
          "Syntax Error perr-0574: Expecting a boolean expression: bailout/stop function body must consist of "
          "a single return(boolean expression) statement."},
-        {I, "Bad1 {\n  bool bailout(void) {\n    return(a) `x\n}\n",
+        {I, "Bad1 {\n  bool bailout(void) {\n    return(x) `x\n}\n",
          "Syntax Error perr-0575: Expecting \";\"  to specify the end of the return expression."},
-        {I, "Bad1 {\n  bool bailout(void) {\n    return(a); `x\n}\n",
+        {I, "Bad1 {\n  bool bailout(void) {\n    return(x); `x\n}\n",
          "Syntax Error perr-0576: Expecting \"}\"  to specify the end of the bailout/stop function."},
         {I, "Bad1 {\n  void description(`x\n}\n", "Syntax Error perr-0600: void expected"},
         {I, "Bad1 {\n  void description(void `x\n}\n", "Syntax Error perr-0601: closing bracket expected"},
@@ -654,7 +657,7 @@ TEST_F(CompileTest, ErrorsAfterCommentsAndSkippedBranchesKeepTheirLines)
 TEST_F(CompileTest, TheCallersTextIsLeftAlone)
 {
     const std::string text =
-        "Bad1 {\n#ifdef X\n  complex a;\n#endif\n  void init(void) {\n    z = a, b;\n  }\n}\n";
+        "Bad1 {\n#ifdef X\n  complex a;\n#endif\n  void init(void) {\n    z = z, b;\n  }\n}\n";
     std::string copy = text;
     EXPECT_FALSE(Compile(FK_ITERATION, copy));
     EXPECT_EQ(text, copy);
@@ -772,7 +775,7 @@ TEST_F(CompileTest, FormulasUsingEveryConstructAreAccepted)
         {FK_ITERATION, SK_ATTRACTOR,
          "Good5(ATTRACTOR) {\n"
          "  void loop(void) {\n"
-         "    x = x;\n"
+         "    z = z;\n"
          "  }\n"
          "  bool stop(void) {\n"
          "    return(false);\n"

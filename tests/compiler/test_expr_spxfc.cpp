@@ -1,0 +1,132 @@
+// "spxfc check --postfix": the element stream of every statement after the
+// pipeline, one line each, and the expression errors with their places.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdio.h>
+
+#include <string>
+
+namespace {
+
+struct ToolRun {
+    DWORD exitCode;
+    std::string output;   // stdout, CR LF as LF
+};
+
+ToolRun RunSpxfc(const std::string& arguments)
+{
+    ToolRun run{~0u, ""};
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string tool(path, n);
+    tool = tool.substr(0, tool.find_last_of("\\/") + 1) + "spxfc.exe";
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE readEnd, writeEnd;
+    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0))
+        return run;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = writeEnd;
+    si.hStdError = nul;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi = {};
+    std::string command = "\"" + tool + "\" " + arguments;
+    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    CloseHandle(writeEnd);
+    if (nul != INVALID_HANDLE_VALUE)
+        CloseHandle(nul);
+    if (started) {
+        char chunk[4096];
+        DWORD got;
+        while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+            for (DWORD i = 0; i < got; i++) {
+                if (chunk[i] != '\r')
+                    run.output += chunk[i];
+            }
+        }
+        WaitForSingleObject(pi.hProcess, 30000);
+        GetExitCodeProcess(pi.hProcess, &run.exitCode);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    CloseHandle(readEnd);
+    return run;
+}
+
+class SpxfcPostfix : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char folder[MAX_PATH], file[MAX_PATH];
+        GetTempPathA(sizeof folder, folder);
+        GetTempFileNameA(folder, "sfp", 0, file);
+        path = file;
+    }
+    void TearDown() override { DeleteFileA(path.c_str()); }
+    void Write(const char* text)
+    {
+        FILE* f = fopen(path.c_str(), "w");
+        ASSERT_NE(nullptr, f);
+        fputs(text, f);
+        fclose(f);
+    }
+    std::string path;
+};
+
+TEST_F(SpxfcPostfix, OneLinePerStatement)
+{
+    // Symbol ids: 1..21 the small integers, z the first predefined value
+    // (22); r, n and a (the declared variables) follow the predefined ones.
+    Write("Post {\n"
+          "  real r;\n"
+          "  void init(void) {\n"
+          "    r = (r + 2) * 3;\n"
+          "    z = z;\n"
+          "  }\n"
+          "  void loop(void) {\n"
+          "    z = z*z - |z|;\n"
+          "  }\n"
+          "  bool bailout(void) {\n"
+          "    return(r < 4 && !(r == 0));\n"
+          "  }\n"
+          "}\n");
+    ToolRun run = RunSpxfc("check --kind iteration --postfix \"" + path + "\"");
+    EXPECT_EQ(0u, run.exitCode);
+    // The id of r is whatever the line of its first statement says.
+    size_t blank = run.output.find(' ');
+    ASSERT_NE(std::string::npos, blank);
+    std::string r = run.output.substr(blank + 1, run.output.find(' ', blank + 1) - blank - 1);
+    EXPECT_EQ("273 " + r + " 268 " + r + " 268 4 8 268 6 10 43\n"
+              "\n"   // z = z compiles to nothing
+              "273 22 268 22 268 22 10 268 22 80 9 43\n"
+              "268 " + r + " 268 8 38 268 " + r + " 268 1 34 40 32\n"
+              "result=true\n",
+              run.output);
+}
+
+TEST_F(SpxfcPostfix, ExpressionErrorsArePlaced)
+{
+    Write("Bad {\n"
+          "  color col;\n"
+          "  void init(void) {\n"
+          "    col = rgb(1, 2, 3) * 0.5;\n"
+          "    z = col + 1;\n"
+          "  }\n"
+          "}\n");
+    ToolRun run = RunSpxfc("check --kind iteration --postfix \"" + path + "\"");
+    EXPECT_EQ(1u, run.exitCode);
+    size_t error = run.output.find("Error - formula Bad");
+    ASSERT_NE(std::string::npos, error);
+    EXPECT_EQ("Error - formula Bad, line 5 at char 4:\n"
+              "Compiler Error 768: Operation \"+ (Addition)\" with number types \"color and real\" not supported\n"
+              "result=false\n",
+              run.output.substr(error));
+    // The first statement was checked and printed before.
+    EXPECT_EQ(0u, run.output.find("273 "));
+}
+
+}  // namespace

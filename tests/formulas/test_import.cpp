@@ -1,0 +1,139 @@
+// Import statements: a formula imports the functions of a library class
+// through the library's index file, and the errors 813, 814 and 815.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "app/Messages.h"
+#include "compiler/FormulaCompiler.h"
+#include "formulas/FormulaLoader.h"
+#include "formulas/FormulaNode.h"
+#include "foundation/Buffers.h"
+#include "tests/formulas/FormulaTestSupport.h"
+
+using namespace formulatest;
+
+namespace {
+
+std::string Formula(const std::string& import)
+{
+    return "importer {\n" + import +
+           "\n\tvoid init(void)\n\t{\n\t\tz=0;\n\t}\n\tvoid loop(void)\n\t{\n\t\tz=z*z+pixel;\n\t}\n"
+           "\tbool bailout(void)\n\t{\n\t\treturn(|z|<16);\n\t}\n}\n";
+}
+
+class ImportTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        root = folder.MakeFolder("libs");
+        folder.CopyFixture("mathlib.lib", "libs\\mathlib.lib");
+        WriteBytes(folder / "libs\\broken.lib", Crlf("bad {\n\tno function here\n}\n"));
+        ScanFormulaFolder(root.c_str(), root.c_str());
+        DeleteAllMessages();
+    }
+    void TearDown() override
+    {
+        holder.compiler->freeResults();
+        ClearFormulaTrees();
+        DeleteAllMessages();
+    }
+
+    bool Compile(const std::string& text)
+    {
+        return holder.compiler->compile(text.c_str(), 0, -128, nullptr, nullptr, nullptr, "importer", SK_PLANE,
+                                        nullptr, false, false);
+    }
+
+    FormulaFunction* Function(const char* name)
+    {
+        return static_cast<FormulaFunction*>(holder.compiler->functions.Find(name));
+    }
+
+    static std::string Source(const FormulaFunction* f)
+    {
+        return f && f->sourceText && f->sourceText->GetData() ? static_cast<const char*>(f->sourceText->GetData())
+                                                              : "";
+    }
+
+    static std::vector<std::string> Messages()
+    {
+        std::vector<std::string> texts;
+        for (ListNode* n = g_Messages.GetHead(); n; n = n->next)
+            texts.push_back(static_cast<MessageNode*>(n)->text);
+        return texts;
+    }
+
+    static bool HasMessage(const std::string& text)
+    {
+        for (const std::string& m : Messages()) {
+            if (m == text)
+                return true;
+        }
+        return false;
+    }
+
+    TempFolder folder;
+    std::string root;
+    FormulaHolder holder{FK_ITERATION};
+};
+
+TEST_F(ImportTest, DeclaresTheFunctionsOfTheClassUnderTheAlias)
+{
+    ASSERT_TRUE(Compile(Formula("import mathlib.complexmath as cm;")));
+    // The import made the library's index.
+    EXPECT_EQ(ReadBytes(FixturePath("mathlib.slb.expected")), ReadBytes(root + "\\mathlib.slb"));
+
+    FormulaFunction* twice = Function("cm.twice");
+    ASSERT_NE(nullptr, twice);
+    EXPECT_STREQ("Ccm.twice@@C", twice->decoratedName);
+    EXPECT_EQ(FUNCTION_DECLARED, twice->stateWord);
+    EXPECT_EQ(1, twice->imported);
+    EXPECT_EQ("complex twice(complex a)\n\t{\n\t\treturn(a*2);\n\t}", Source(twice));
+
+    // A head over two lines in the library.
+    FormulaFunction* mix = Function("cm.mix");
+    ASSERT_NE(nullptr, mix);
+    EXPECT_STREQ("Rcm.mix@@RR", mix->decoratedName);
+    EXPECT_EQ(1, mix->imported);
+    EXPECT_EQ(0u, Source(mix).find("real mix(real x,\n\t         real y)\n\t{\n\t\treal t;"));
+
+    // Only the named class is imported; the formula's own functions are not.
+    EXPECT_EQ(nullptr, Function("cm.half"));
+    EXPECT_EQ(0, Function("init")->imported);
+    EXPECT_EQ(nullptr, Function("init")->sourceText);
+}
+
+TEST_F(ImportTest, TwoImportsUseTheirOwnAliases)
+{
+    ASSERT_TRUE(Compile(Formula("import mathlib.realmath as r;\nimport MATHLIB.complexmath as c;")));
+    ASSERT_NE(nullptr, Function("r.half"));
+    EXPECT_EQ("real half(real v)\n\t{\n\t\treturn(v/2);\n\t}", Source(Function("r.half")));
+    ASSERT_NE(nullptr, Function("c.twice"));
+    EXPECT_EQ(1, Function("c.twice")->imported);
+}
+
+TEST_F(ImportTest, ReportsMissingLibrariesClassesAndBrokenLibraries)
+{
+    struct Case {
+        const char* import;
+        const char* message;
+    } cases[] = {
+        {"import nolib.any as a;", "Compiler error 813: Import library nolib cannot be found."},
+        {"import mathlib.nothing as a;", "Compiler error 815: Import library mathlib does not contain class nothing."},
+        {"import broken.bad as b;", "Compiler error 814: Import library broken contains errors."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.import);
+        DeleteAllMessages();
+        EXPECT_FALSE(Compile(Formula(c.import)));
+        EXPECT_TRUE(HasMessage(c.message));
+        holder.compiler->freeResults();
+    }
+    EXPECT_FALSE(FileExists(root + "\\broken.slb"));
+}
+
+}  // namespace

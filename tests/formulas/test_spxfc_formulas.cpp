@@ -1,0 +1,143 @@
+// The command-line compiler with formula files: one entry out of a file of
+// several (--entry), imports through a search path (--path), and index
+// files (index).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "tests/formulas/FormulaTestSupport.h"
+
+using namespace formulatest;
+
+namespace {
+
+struct ToolRun {
+    DWORD exitCode;
+    std::string output;  // stdout with CR LF turned into LF
+};
+
+std::string ToolPath()
+{
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string p(path, n);
+    return p.substr(0, p.find_last_of("\\/") + 1) + "spxfc.exe";
+}
+
+ToolRun RunTool(const std::string& arguments)
+{
+    ToolRun run{~0u, ""};
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE readEnd, writeEnd;
+    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0))
+        return run;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = writeEnd;
+    HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
+    si.hStdError = nul;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi = {};
+    std::string command = "\"" + ToolPath() + "\" " + arguments;
+    std::string buffer(command);
+    BOOL started = CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    CloseHandle(writeEnd);
+    if (nul != INVALID_HANDLE_VALUE)
+        CloseHandle(nul);
+    if (started) {
+        char chunk[4096];
+        DWORD got;
+        while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+            for (DWORD i = 0; i < got; i++) {
+                if (chunk[i] != '\r')
+                    run.output += chunk[i];
+            }
+        }
+        WaitForSingleObject(pi.hProcess, 30000);
+        GetExitCodeProcess(pi.hProcess, &run.exitCode);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    CloseHandle(readEnd);
+    return run;
+}
+
+const char kTwoEntries[] =
+    "first {\n  void init(void) {\n  }\n}\n\n"
+    "; comment between the entries\n"
+    "second {\n  void init(void) {\n    z = 0;\n  }\n  void loop(void) {\n    z = z * z + pixel;\n  }\n"
+    "  bool bailout(void) {\n    return(|z| < 4);\n  }\n"
+    "  void description(void) {\n    this.title = \"The Second\";\n  }\n}\n";
+
+TEST(SpxfcFormulaFiles, ChecksOneEntryOfAFile)
+{
+    TempFolder folder;
+    std::string file = folder / "two.sfm";
+    ASSERT_TRUE(WriteBytes(file, Crlf(kTwoEntries)));
+    ToolRun run = RunTool("check --kind iteration --symbols --entry SECOND \"" + file + "\"");
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ("function init: Vinit@@ defined locals=0\n"
+              "function loop: Vloop@@ defined locals=0\n"
+              "function bailout: Bbailout@@ defined locals=0\n"
+              "title \"The Second\"\n"
+              "result=true\n",
+              run.output);
+
+    run = RunTool("check --kind iteration --entry first \"" + file + "\"");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ("Error - formula first:\n"
+              "Compiler error 911: Formula does not contain function \"void loop(void)\".\n"
+              "result=false\n",
+              run.output);
+
+    run = RunTool("check --kind iteration --entry third \"" + file + "\"");
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_EQ("", run.output);
+}
+
+TEST(SpxfcFormulaFiles, WritesTheIndexOfALibrary)
+{
+    TempFolder folder;
+    std::string library = folder.CopyFixture("mathlib.lib");
+    ToolRun run = RunTool("index \"" + library + "\"");
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(folder / "mathlib.slb" + "\n", run.output);
+    EXPECT_EQ(ReadBytes(FixturePath("mathlib.slb.expected")), ReadBytes(folder / "mathlib.slb"));
+
+    ASSERT_TRUE(WriteBytes(folder / "bad.lib", "bad {\n  nonsense\n}\n"));
+    run = RunTool("index \"" + folder / "bad.lib" + "\"");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find("index failed (3): " + folder / "bad.slb"));
+    EXPECT_FALSE(FileExists(folder / "bad.slb"));
+
+    run = RunTool("index \"" + folder / "mathlib.slb" + "\"");
+    EXPECT_EQ(2u, run.exitCode);
+}
+
+TEST(SpxfcFormulaFiles, ImportsThroughTheSearchPath)
+{
+    TempFolder folder;
+    std::string libs = folder.MakeFolder("libs");
+    folder.CopyFixture("mathlib.lib", "libs\\mathlib.lib");
+    std::string file = folder / "uses.sfm";
+    ASSERT_TRUE(WriteBytes(file, Crlf("uses {\nimport mathlib.realmath as r;\n"
+                                      "  void init(void) {\n    z = 0;\n  }\n"
+                                      "  void loop(void) {\n    z = z * z + pixel;\n  }\n"
+                                      "  bool bailout(void) {\n    return(|z| < 4);\n  }\n}\n")));
+    ToolRun run = RunTool("check --kind iteration --symbols --path \"" + libs + "\" \"" + file + "\"");
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find("function r.half: Rr.half@@R declared locals=1 imported\n"))
+        << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("result=true\n"));
+    EXPECT_TRUE(FileExists(libs + "\\mathlib.slb"));
+
+    // Without the path the library is not found.
+    run = RunTool("check --kind iteration \"" + file + "\"");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find("Compiler error 813: Import library mathlib cannot be found.\n"));
+}
+
+}  // namespace
