@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "app/Messages.h"
+#include "compiler/CodeEmit.h"
 #include "compiler/ElementStream.h"
 #include "compiler/FormulaCompiler.h"
 #include "foundation/Buffers.h"
@@ -34,6 +35,19 @@ enum : int32_t {
 const uint8_t kNoElseYet[4] = {0xDE, 0xAD, 0xBE, 0xEF};
 
 const uint8_t kJump = 0xE9;
+
+// Bytes below EBP the templates use as scratch memory.
+enum { FRAME_SCRATCH = 128, INITIAL_FRAME_BOTTOM_DEPTH = 32 };
+
+// Bytes a user function reserves below its frame pointer: the templates'
+// scratch area and every local and temporary, a multiple of 16.
+int32_t FrameSize(const FormulaFunction* f)
+{
+    int32_t size = -f->frameBottom;
+    if (size < FRAME_SCRATCH)
+        size = FRAME_SCRATCH;
+    return (size + 15) & ~15;
+}
 
 }  // namespace
 
@@ -288,20 +302,41 @@ int FormulaCompiler::compileControlAction(char* text, int start, int end, int ro
             }
             return ACTION_NEXT_STATE;
         }
-        static const uint8_t prologue[] = {0x55, 0x8B, 0xEC};   // push ebp; mov ebp, esp
-        emitCode(prologue, sizeof prologue);
-        int32_t lowest = 0;
+        // The templates use [EBP-128] .. [EBP-1] as scratch memory: the
+        // locals move below it, and the frame always reserves it, so that
+        // neither the locals nor the arguments of calls stored below ESP
+        // are overwritten by a template.
         for (ListNode* n = f->locals.GetHead(); n; n = n->next) {
-            const FormulaSymbol* s = static_cast<const FormulaSymbol*>(n);
-            if (s->dataOffset < lowest)
-                lowest = s->dataOffset;
+            FormulaSymbol* s = static_cast<FormulaSymbol*>(n);
+            if (s->dataOffset < 0)
+                s->dataOffset -= FRAME_SCRATCH - INITIAL_FRAME_BOTTOM_DEPTH;
         }
-        if (lowest < 0) {
-            static const uint8_t subEsp[] = {0x81, 0xEC};   // sub esp, imm32
-            emitCode(subEsp, sizeof subEsp);
-            int32_t size = -lowest;
-            emitCode(reinterpret_cast<const uint8_t*>(&size), 4);
-        }
+        f->frameBottom -= FRAME_SCRATCH - INITIAL_FRAME_BOTTOM_DEPTH;
+        static const uint8_t prologue[] = {0x55, 0x8B, 0xEC, 0x81, 0xEC};   // push ebp; mov ebp, esp; sub esp, imm32
+        emitCode(prologue, sizeof prologue);
+        // The frame grows while the body is compiled (results of calls);
+        // its size is written when the body is complete.
+        frameSizePosition = codePosition;
+        int32_t size = FrameSize(f);
+        emitCode(reinterpret_cast<const uint8_t*>(&size), 4);
+        // A recursion that would run out of stack returns 0 instead: the
+        // lowest address of the thread's stack is in its thread block at
+        // FS:[0xE0C]; 64 KB are kept for the code below this frame.
+        static const uint8_t stackCheck[] = {
+            0x64, 0xA1, 0x0C, 0x0E, 0x00, 0x00,   // mov eax, fs:[0xE0C]
+            0x05, 0x00, 0x00, 0x01, 0x00,         // add eax, 0x10000
+            0x39, 0xC4,                           // cmp esp, eax
+            0x73, 0x00,                           // jae (over the return below)
+        };
+        emitCode(stackCheck, sizeof stackCheck);
+        int skip = codePosition;
+        static const uint8_t fldz[] = {0xD9, 0xEE};
+        for (int k = TypeFootprint(f->resultType); k > 0; k--)
+            emitCode(fldz, sizeof fldz);
+        static const uint8_t leave[] = {0x8B, 0xE5, 0x5D, 0xC3};   // mov esp, ebp; pop ebp; ret
+        emitCode(leave, sizeof leave);
+        if (functionCode && functionCode->GetData())
+            static_cast<uint8_t*>(functionCode->GetData())[skip - 1] = (uint8_t)(codePosition - skip);
         return ACTION_NEXT_STATE;
     }
 
@@ -319,7 +354,10 @@ int FormulaCompiler::compileControlAction(char* text, int start, int end, int ro
         if (!isSectionFunction(f->decoratedName)) {
             static const uint8_t epilogue[] = {0x8B, 0xE5, 0x5D};   // mov esp, ebp; pop ebp
             emitCode(epilogue, sizeof epilogue);
+            if (frameSizePosition >= 0)
+                writeCodeWord(frameSizePosition, FrameSize(f));
         }
+        frameSizePosition = -1;
         f->code->Reserve(codePosition + 10);
         if (f->code->GetData() && f->code->GetCapacity() >= codePosition + 10) {
             if (codePosition > 0 && functionCode)

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "compiler/FormulaCompiler.h"
+#include "compiler/ParameterTransfer.h"
 #include "foundation/Buffers.h"
 
 namespace {
@@ -27,13 +28,6 @@ int ComponentSize(int precision)
     case PREC_FLOAT: return 4;
     default: return 0;
     }
-}
-
-// Writes a double as an 80-bit x87 value (10 bytes) at the address.
-void WriteExtended(void* address, double v)
-{
-    long double e = v;
-    memcpy(address, &e, 10);
 }
 
 }  // namespace
@@ -112,47 +106,7 @@ static void WriteSlot(AlignedBuffer* block, int offset, int dataType, int precis
     int size = slotSize(dataType, precision);
     if (offset < -block->GetBelow() || (int64_t)offset + size > block->GetAbove())
         return;
-    uint8_t* slot = block->GetBase() + offset;
-    int components = FloatComponents(dataType);
-    if (components) {
-        int csize = ComponentSize(precision);
-        // Extended components are written last first, each as a double that
-        // is then widened in place.
-        for (int k = components - 1; k >= 0; k--) {
-            uint8_t* place = slot + k * csize;
-            switch (precision) {
-            case PREC_EXTENDED: WriteExtended(place, value[k]); break;
-            case PREC_DOUBLE: memcpy(place, &value[k], 8); break;
-            case PREC_FLOAT: {
-                float f = (float)value[k];
-                memcpy(place, &f, 4);
-                break;
-            }
-            default: break;
-            }
-        }
-        return;
-    }
-    switch (dataType) {
-    case DT_COLOR:
-        for (int k = 0; k < 4; k++) {
-            float f = (float)value[k];
-            memcpy(slot + 4 * k, &f, 4);
-        }
-        break;
-    case DT_INT: {
-        int32_t i = value[0] < 0 ? (int32_t)(value[0] - 0.5) : (int32_t)(value[0] + 0.5);
-        memcpy(slot, &i, 4);
-        break;
-    }
-    case DT_BOOL: {
-        int32_t i = (int32_t)(value[0] + 0.5);
-        memcpy(slot, &i, 4);
-        break;
-    }
-    default:
-        break;
-    }
+    WriteSymbolSlot(block->GetBase() + offset, dataType, precision, value);
 }
 
 void FormulaCompiler::storeSymbolValue(FormulaSymbol* symbol)

@@ -378,7 +378,9 @@ int FormulaCompiler::tokenizeExpression(const char* text, GrowBuffer* elements, 
                     out.Put(OPC_FUNC_PARAMETER + p->id);
                 }
                 expectOperand = true;
-                context = false;
+                // The bracket opens the argument list: "f(1, 4)" has two
+                // arguments, not the complex constant (1, 4).
+                context = true;
                 pos = blanks;
                 continue;
             }

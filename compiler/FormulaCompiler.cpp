@@ -576,7 +576,7 @@ bool FormulaCompiler::doCompile(const char* text, int dataTopIn, int dataBottomI
     clearParseCache();
     parseCache.Clear(true);
     parseCache.SetIndexes(NL_INDEX_KEY);
-    optimizing = 1;
+    optimizing = optimizationOff ? 0 : 1;
     symbols.Clear(true);
     symbols.SetIndexes(NL_INDEX_NAME | NL_INDEX_ID, FormulaSymbolId);
     pendingFunction = currentFunction = savedFunction = nullptr;

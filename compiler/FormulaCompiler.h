@@ -7,6 +7,7 @@
 #pragma once
 
 #include <stdint.h>
+#include <initializer_list>
 
 #include "foundation/List.h"
 #include "formulas/FormulaKind.h"
@@ -196,8 +197,10 @@ enum {
 // Modes of the lexer and the pipeline: statements and expressions, the
 // "default" of a parameter, its "visible" and "enabled".
 enum { EXPRESSION_STATEMENT = 0, EXPRESSION_DEFAULT = 1, EXPRESSION_VISIBILITY = 2 };
-// Modes of code generation.
-enum { CODE_STATEMENT = 0, CODE_CONDITION = 1 };
+// Modes of code generation: a statement (a value left over is discarded or
+// reported), a condition (the flags decide a jump), a value left on the
+// x87 stack for the caller (the value of a return statement).
+enum { CODE_STATEMENT = 0, CODE_CONDITION = 1, CODE_VALUE = 2 };
 
 class FormulaCompiler {
 public:
@@ -569,6 +572,11 @@ public:
     // topmost: code position, open blocks, parse state, text position.
     void restartIfChain();
 
+    // Runs the code of an array dimension's (invariant) expression: its
+    // value into *value; false (errorText) when it does not compile.
+    bool evaluateDimension(const int32_t* stream, double* value);
+    int32_t evaluatedDimension = -1;         // size computed by the last action 192, -1 none
+
     GrowBuffer* statementText = nullptr;     // the matched expression, for messages
     uint8_t optimizing = 0;                  // set by every compile
 
@@ -596,6 +604,124 @@ public:
     int findJumpMarker(int32_t marker) const;
     // Whether the named decorated function is a section of this kind.
     bool isSectionFunction(const char* decoratedName) const;
+
+    // ===== User-function calls and linking (compiler/UserFunctions.cpp)
+
+    // Compiles the user-function calls of stream ahead of the expression
+    // (arguments, call, result temporary, by-reference write-back) and
+    // rewrites the stream in place so that it reads the results. 0 on
+    // success; 2 with the message in errorText; or an argument's error.
+    int handleSubFunctions(int32_t* stream);
+    // Joins the code of the functions called from function (placed at base
+    // in output) behind position, each callee once, and patches the calls.
+    // Returns the function's call-site word count.
+    int linkSubFunctions(GrowBuffer* output, int* position, FormulaFunction* function, int base);
+
+    // One formal parameter at the call: its record, its offset from ESP at
+    // the CALL (the callee's dataOffset - 8), its slot size and the room the
+    // caller lowers ESP by for it (up to the next parameter).
+    struct ArgumentSlot {
+        FormulaSymbol* formal;
+        int32_t offset;
+        int32_t size;
+        int32_t room;
+    };
+    // The layout of the first n formal parameters of f and the total bytes;
+    // false when the parameters are not as the head declared them.
+    bool argumentLayout(const FormulaFunction* f, int n, ArgumentSlot* slots, int* total);
+    // A user function (not a section) is being compiled: its temporaries
+    // live in its frame.
+    bool compilingFrameFunction() const;
+    // The temporary that receives a call's result (in the frame of a user
+    // function, else below the data-block base).
+    FormulaSymbol* makeCallTemporary(int type, int precision);
+    // A 4-byte temporary for an element address kept across a call.
+    FormulaSymbol* makeAddressTemporary();
+    // Compiles one argument of a call at codePosition, leaving its value on
+    // the x87 stack (an array: its block address pushed); valueType gets
+    // its type. With keptAddress the array-element load stores the
+    // element's address there. 0 or the error of compileExpression.
+    int compileArgument(int32_t* stream, FormulaSymbol* keptAddress, int* valueType);
+
+    // Converts the value a return statement left on the x87 stack to the
+    // current function's result type (dropped for a void function); false
+    // (errorText) when it can't be.
+    bool convertReturnValue();
+
+    // Small encoders appending at codePosition. base: -1 [ESP+disp], 0
+    // [EDI+disp32], 1 [EBP+disp32], 2 [EBX+disp32].
+    void emitBytes(std::initializer_list<uint8_t> bytes);
+    void emitWord(int32_t value);
+    void emitStackOperand(uint8_t opcode, int reg, int32_t disp);
+    void emitBaseOperand(uint8_t opcode, int reg, int32_t disp, int base);
+    void emitEspAdjust(int32_t n);
+    // FSTP/FISTP (FLD/FILD) of one component of a slot of type/precision.
+    void emitComponentStore(int type, int precision, int32_t disp, int base);
+    void emitComponentLoad(int type, int precision, int32_t disp, int base);
+    // Stores the value of valueType on the x87 stack into a slot of the
+    // target's type and precision (missing components 0, surplus dropped).
+    void emitConvertingStore(int valueType, int targetType, int targetPrecision, int32_t disp, int base);
+
+    // ===== Array access code (compiler/ArrayCode.cpp)
+
+    // One index of an element access: a constant, an int/bool slot or a
+    // real slot (offset, base 0 EDI / 1 EBP, precision).
+    enum { INDEX_CONSTANT = 0, INDEX_INTEGER = 1, INDEX_REAL = 2 };
+    struct ArrayIndex {
+        int32_t kind;
+        int32_t value;
+        int32_t offset;
+        int32_t base;
+        int32_t precision;
+    };
+    // Forward jumps of an element access to its failure path.
+    struct ElementJumps {
+        int32_t fail[4];
+        int32_t failCount;
+        int32_t failPop[SYMBOL_MAX_DIMENSIONS];   // taken with ECX pushed
+        int32_t failPopCount;
+    };
+    // E9 (condition 0) or 0F condition with a 32-bit placeholder; returns
+    // the displacement's offset. patchForwardJump lands it at codePosition.
+    int emitForwardJump(uint8_t condition);
+    void patchForwardJump(int at);
+    // EBX = the address of the element of array at the n indices (first
+    // index first) after checking the block, its shape and every index;
+    // the failure jumps go to jumps. Returns the element size.
+    int emitElementAddress(const FormulaSymbol* array, const ArrayIndex* indices, int n, ElementJumps* jumps);
+    // Lands the failure jumps here (ECX popped for the index checks).
+    void emitElementFailure(ElementJumps* jumps);
+    // Loads the element (component 0 on top; zeros when it does not exist)
+    // and leaves its address (or the sink) in EBX.
+    void emitElementLoad(const FormulaSymbol* array, const ArrayIndex* indices, int n);
+    // EBX = the element's address, or the sink when it does not exist.
+    void emitElementTargetAddress(const FormulaSymbol* array, const ArrayIndex* indices, int n);
+    // Copies the named template of operation 87; false (errorText) when
+    // it is missing.
+    bool emitArrayTemplate(const char* name);
+    // True (errorText set) when target is an array parameter passed by
+    // value, which can't be given a new block.
+    bool refuseArrayParameterReplacement(const FormulaSymbol* target);
+    // The array of the 271/272 element at elementIndex and its number of
+    // dimensions; null (errorText) when it is not an array.
+    FormulaSymbol* elementArray(int* dimensions);
+    // The index that a (268, id) load stands for; false when it is none.
+    bool indexOfSymbol(int32_t id, ArrayIndex* index);
+    // MOV [kept address], EBX while a by-reference array element argument
+    // is compiled.
+    void keepArrayElementAddress();
+    // A 4-byte data-block temporary for an element address.
+    int arrayTargetTemporary();
+    // The n index values on top of the value stack into the frame words
+    // [EBP-24+4k] (FISTP), described in indices; 0 or 1 (errorText).
+    int popIndicesToFrame(int n, ArrayIndex* indices);
+    // Whether the n top values are single registers not spilled.
+    bool indicesInRegisters(int n) const;
+
+    int32_t callsCompiled = 0;                   // calls compiled by handleSubFunctions (a call has a purpose)
+    int32_t callTemporaryCounter = 0;            // numbers the call temporaries
+    int32_t frameSizePosition = -1;              // functionCode offset of the prologue's frame size
+    FormulaSymbol* keptElementAddress = nullptr; // set while a by-reference array element is compiled
 
     // Releases the buffers of the expression pipeline (destructor).
     void freeExpressionBuffers();
@@ -639,9 +765,128 @@ public:
     // optimizer settles the current types across cycles.
     bool typesAnalysed() const;
 
+    // ===== Constant folding and the optimizer (compiler/ConstantFolding.cpp,
+    // compiler/Optimizer.cpp)
+
+    // Runs the constant elements first..last (inclusive word positions) of
+    // stream as "temporary = elements" and reads the value into values.
+    // With keep clear the elements are replaced in place by one constant
+    // (a small integer or a new "INFO:created constant value" symbol of the
+    // expected type) and *removed gets the number of words that went. 0
+    // success, 1 when the code does not compile (errorText).
+    int foldRange(int32_t* stream, int first, int last, double values[4], int expectedType, bool keep,
+                  int* removed);
+    // A constant symbol below the data-block base (class SYM_CONSTANT, an
+    // id with bit 30), registered with its value.
+    FormulaSymbol* makeConstantSymbol(const char* format, int type, const double values[4]);
+    // The value of a single-symbol operand as folding sees it (the handed-in
+    // value of a fixed parameter); false when it has none.
+    bool operandValue(FormulaSymbol* symbol, double values[4]) const;
+    // Whether a symbol's value is fixed for the compile (variability 0, or
+    // constant and never assigned; the latter clears its runtimeRead).
+    bool isFoldableSymbol(FormulaSymbol* symbol);
+    // Precision level of a view of the given width: 1 below 5 decimal
+    // digits, 2 up to 11, 3 from 12.
+    static int precisionLevelForWidth(double width);
+
     GrowBuffer* expressionLog;       // int32 triples (action, start, end) of matched expressions
     int32_t expressionLogCount;      // triples recorded this cycle
     GrowBuffer* expressionBuffer;    // element stream of the expression pipeline
+
+    // ===== Expression code generation (compiler/ExpressionCode.cpp; the
+    // encoders in compiler/Encoders.cpp and compiler/CodeEmit.h)
+    //
+    // Code is written into functionCode at codePosition. While one stream
+    // is compiled the state below describes the x87 stack at the point the
+    // code has reached: the value stack holds one triple per value
+    // (type, location, code position) with the code position on top;
+    // location is LOCATION_IN_REGISTERS or the data-block offset of the
+    // 80-bit temporary the value was spilled to; x87Depth counts the
+    // registers of the values in registers.
+
+    // Whether this compile generates code now: with a fractal in the pass
+    // numbered 2 of the pass list.
+    bool generatingCode() const;
+    // Grows functionCode so that bytes more fit at codePosition (50000 bytes
+    // of slack) and returns its data, or null when it can't grow.
+    uint8_t* reserveCode(int bytes);
+    // One typed element stream into code at codePosition. conditionMode: the
+    // flags are left set and jumpBytes gets (jump if true, jump if false).
+    // argumentMode: one argument of a user-function call (no call handling;
+    // the value and its triple stay for the caller). keepElementAddress: an
+    // array element's address is kept in the word after the array's slot.
+    // force: generate code whatever the pass. Returns the completion flag:
+    // 1 when nothing is left on the stack (a complete assignment, an empty
+    // stream, or no code generated), 0 when a value (or the flags) is left.
+    // *errorFlag is 0 on success, else non-zero with the reason in errorText.
+    int generateExpression(int32_t* elements, bool conditionMode, uint8_t jumpBytes[2], int* errorFlag,
+                           bool argumentMode, bool keepElementAddress, bool force);
+    // Spills the deepest values held in registers to temporaries below the
+    // data-block base until needed more registers fit in the eight.
+    void emitRegisterSpill(int needed);
+    // FLD ST(i); ADD ESP, n for n > 0, SUB ESP, -n otherwise.
+    void emitFldSt(int i);
+    void emitStackAdjust(int n);
+    // Stores the top value (of valueType) into a slot of the target type and
+    // precision at offset from base (BASE_EDI, BASE_EBP, BASE_EBX),
+    // converting as it stores; with keep the value stays on the stack.
+    // false (errorText set) for a pair of types that cannot be stored.
+    bool emitVariableAccess(int targetType, int targetPrecision, int offset, int base, int valueType, bool keep);
+    // Widens the value on top of the stack (its triple included) from one
+    // type to another: real, int, bool to complex, quaternion or vector,
+    // complex to quaternion; narrowing drops the upper components. false
+    // when the types do not convert.
+    bool emitConvertTop(int toType);
+    // Loads a symbol's whole value (spill check first) and pushes its triple.
+    bool emitLoadSymbol(FormulaSymbol* symbol);
+    // Copies a template's code to codePosition; with cutForCondition the
+    // code is cut where its flags are set.
+    bool copyTemplate(const struct CodeTemplate* t, bool cutForCondition);
+    // Value-stack access, k counting from the top (0).
+    void pushValue(int type, int location, int position);
+    void popValue();
+    int valueType(int k) const;
+    int valueLocation(int k) const;
+    int valuePosition(int k) const;
+    // errorText from a format; returns 1.
+    int codeError(const char* format, ...);
+    // Runs a compiled snippet that ends with LEAVE and RET on the data block
+    // (see the .cpp for the shortcuts over parameter values). With out, the
+    // symbol's slot is read back into four doubles. Returns EAX != 0.
+    bool runSnippet(const uint8_t* code, int length, const int32_t* elements, double out[4],
+                    FormulaSymbol* symbol);
+
+    IntStack* valueStack = nullptr;
+    IntStack* targetStack = nullptr;    // triples (kind, a, b): (273, id, -1), (272, temporary, array id), (274, array id, offset)
+    IntStack* rangeStack = nullptr;     // pairs (first element index, last element index)
+    int32_t x87Depth = 0;
+    int32_t* currentElements = nullptr; // the stream being compiled
+    int32_t elementIndex = 0;           // the element being compiled
+    uint8_t conditionCode = 0;          // compiling in condition mode
+    uint8_t keepAddress = 0;            // keepElementAddress of the stream being compiled
+    uint8_t jumpBytesSet = 0;           // the last element gave the jump bytes
+    uint8_t lastJumpBytes[2] = {0, 0};
+    GrowBuffer* snippetCode = nullptr;  // executable copy of a snippet being run
+
+    // ===== Array access code (compiler/ArrayCode.cpp): called by
+    // generateExpression.
+
+    // Elements 87 (array creation), 275 (index marker), 271 (element read)
+    // and 272 (element as target) at currentElements[elementIndex]; 0 on
+    // success, else 1 (errorText). They may move elementIndex to the last
+    // element they consumed.
+    int compileArrayCreation();
+    int compileArrayIndexMark();
+    int compileArrayRead();
+    int compileArrayTarget();
+    // The store of an array value (its block address pushed on the machine
+    // stack by the load) into the array variable target.
+    int emitArrayAssignment(FormulaSymbol* target, bool keep);
+
+    // ===== Optimizer switch
+    // Set by the caller before compile (spxfc run --no-opt): the formula is
+    // compiled in one pass without folding or optimizer rewrites.
+    uint8_t optimizationOff = 0;
 };
 
 // Owns one compiler for one formula slot of a fractal.
@@ -664,3 +909,18 @@ public:
 
 // The compiler for tasks without a fractal (conversion of foreign formulas).
 extern FormulaCompiler g_FormulaCompiler;
+
+// Array blocks of a data block (compiler/ArrayCode.cpp): what the
+// calculation engine does for a formula's arrays, also used by the formula
+// test tool.
+// Element size of an array symbol's elements.
+int ArrayElementSize(const FormulaSymbol* array);
+// A block for a DT_PREDEFINED_ARRAY symbol from its declared sizes
+// (VirtualAlloc, released with VirtualFree); a header with sizes 0 when the
+// elements can't be had; null when not even that can be.
+void* AllocateParameterArray(const FormulaSymbol* array);
+// Gives every DT_PREDEFINED_ARRAY symbol of the list whose slot (below
+// above bytes of the data block at base) is 0 its block.
+void AllocateFormulaArrays(const NodeList* symbols, uint8_t* base, int above);
+// Releases the blocks of every array symbol of the list and zeroes their slots.
+void FreeFormulaArrays(const NodeList* symbols, uint8_t* base, int above);

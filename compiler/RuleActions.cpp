@@ -930,6 +930,8 @@ int FormulaCompiler::declareArrayDimension(char* text, int start, int end, int r
     int type = scanConstant(text + start, &cs, &ce, &next, v, true);
     if ((type == DT_INT || type == DT_REAL) && start + next - 1 == last && v[0] >= 0 && v[0] < 2147483647.0)
         size = (int)v[0];
+    else if (evaluatedDimension >= 0)
+        size = evaluatedDimension;   // an expression, computed by the statement compiler
     s->dimensions[count] = size;
     s->value[0] = count + 1;
     return result;

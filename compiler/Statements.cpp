@@ -6,10 +6,12 @@
 // fixed for the compile removes the dead branches from the text, and the
 // read and write counts the optimizer works with are kept.
 #include <ctype.h>
+#include <stdlib.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "app/Messages.h"
+#include "compiler/CodeEmit.h"
 #include "compiler/ElementStream.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/Scanners.h"
@@ -147,6 +149,14 @@ int FormulaCompiler::compileStatement(char* text, int start, int end, int row)
             jumpStack->push2(codePosition, MARK_FOR_CONDITION);
             return ACTION_NEXT_STATE;
         case 152: {
+            // A function with a result returns 0 for a return without a
+            // value: its caller takes the result off the x87 stack.
+            if (currentFunction && generatingCode()) {
+                for (int k = TypeFootprint(currentFunction->resultType); k > 0; k--) {
+                    static const uint8_t fldz[] = {0xD9, 0xEE};
+                    emitCode(fldz, sizeof fldz);
+                }
+            }
             static const uint8_t leave[] = {0x8B, 0xE5, 0x5D, 0xC3};
             emitCode(leave, sizeof leave);
             return ACTION_NEXT_STATE;
@@ -227,6 +237,8 @@ int FormulaCompiler::compileStatement(char* text, int start, int end, int row)
     }
 
     // 4. Reordering, then the statement kinds.
+    if (action == 192)
+        evaluatedDimension = -1;
     auto codeError = [&]() {
         reportf(text, start, end, true, MSG_ERROR, "Compiler error 071 in expression \"%s\":\n%s", expression,
                 errorText);
@@ -256,9 +268,13 @@ int FormulaCompiler::compileStatement(char* text, int start, int end, int row)
     case 152: {
         countReads(stream);
         int before = codePosition;
-        if (generate(CODE_STATEMENT) == 1)
+        // A return statement leaves its value on the x87 stack.
+        if (generate(action == 152 ? CODE_VALUE : CODE_STATEMENT) == 1)
             return codeError();
         if (action == 152) {
+            // The caller takes a value of the function's result type.
+            if (!convertReturnValue())
+                return codeError();
             static const uint8_t leave[] = {0x8B, 0xE5, 0x5D, 0xC3};
             emitCode(leave, sizeof leave);
         } else if (storesNothing) {
@@ -384,10 +400,15 @@ int FormulaCompiler::compileStatement(char* text, int start, int end, int row)
                     "Compiler error 073 in expression \"%s\":\nArray dimension must be constant.", expression);
             return ACTION_FAILED;
         }
-        // The size: declareArrayDimension takes a size written as a
-        // number; a size computed from an expression needs the code
-        // generator to run it (the dimension is counted with size 0 until
-        // then).
+        // The size is computed now by running the expression's code; the
+        // rule action (declareArrayDimension) counts the dimension.
+        double value;
+        if (!evaluateDimension(stream, &value)) {
+            reportf(text, start, end, true, MSG_ERROR, "Compiler error 071 in expression \"%s\":\n%s", expression,
+                    errorText);
+            return ACTION_FAILED;
+        }
+        evaluatedDimension = value <= 0 ? 0 : value >= 2147483647.0 ? 2147483647 : (int32_t)value;
         return ACTION_NEXT_STATE;
     }
     default:
@@ -570,4 +591,72 @@ void FormulaCompiler::restartIfChain()
     jumpStack->drop(m + 6);
     while (blockStack->count() > blocks)
         blockStack->pop();
+}
+
+// ---------------------------------------------------------------------------
+// Array dimensions given as expressions
+
+bool FormulaCompiler::evaluateDimension(const int32_t* stream, double* value)
+{
+    *value = 0;
+    // The value goes into a temporary quaternion below the data-block base:
+    // the stream "temporary = dimension".
+    FormulaSymbol* temporary = new FormulaSymbol();
+    temporary->SetName("INFO:quaternion number");
+    temporary->symbolClass = SYM_CONSTANT;
+    temporary->dataType = DT_QUATERNION;
+    temporary->precision = PREC_DOUBLE;
+    temporary->currentType = DT_QUATERNION;
+    temporary->nextType = DT_QUATERNION;
+    temporary->variability = 1;
+    int savedBottom = dataBottom;
+    dataBottom -= 32;
+    alignSlot(&dataBottom, 8);
+    temporary->dataOffset = dataBottom;
+    temporary->id = (int32_t)(SYMBOL_ID_COMPILER | (uint32_t)(symbols.nextIds[1]++ & 0x3FFFFFFF));
+    registerVariable(temporary, true);
+
+    int words = StreamWords(stream);
+    int32_t* assignment = static_cast<int32_t*>(malloc((size_t)(words + 4) * sizeof(int32_t)));
+    GrowBuffer* scratch = new GrowBuffer(500);
+    bool ok = assignment != nullptr;
+    if (ok) {
+        assignment[0] = OPC_STORE;
+        assignment[1] = temporary->id;
+        memcpy(assignment + 2, stream, (size_t)words * sizeof(int32_t));
+        assignment[words + 2] = OP_ASSIGN;
+        assignment[words + 3] = OPC_END;
+        // Compiled into a scratch buffer of its own, then framed and run.
+        GrowBuffer* savedCode = functionCode;
+        int savedPosition = codePosition;
+        functionCode = scratch;
+        codePosition = 0;
+        uint8_t jumpBytes[2] = {0, 0};
+        int error = 0;
+        generateExpression(assignment, false, jumpBytes, &error, false, false, true);
+        int length = codePosition;
+        functionCode = savedCode;
+        codePosition = savedPosition;
+        ok = error == 0;
+        if (ok) {
+            scratch->Reserve(length + 10);
+            uint8_t* code = static_cast<uint8_t*>(scratch->GetData());
+            ok = code != nullptr && scratch->GetCapacity() >= length + 10;
+            if (ok) {
+                wrapEnterLeave(code, &length);
+                code[length++] = 0xC3;   // RET
+                double out[4] = {0, 0, 0, 0};
+                runSnippet(code, length, assignment, out, temporary);
+                *value = out[0];
+            }
+        }
+    } else {
+        snprintf(errorText, sizeof errorText, "Out of memory");
+    }
+    free(assignment);
+    delete scratch;
+    symbols.Remove(temporary);
+    delete temporary;
+    dataBottom = savedBottom;
+    return ok;
 }

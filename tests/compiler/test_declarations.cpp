@@ -318,8 +318,9 @@ TEST_F(Declarations, FunctionHeadRecordsSignatureParametersAndLocals)
         {"a", 0x80000001u, 8, DT_COMPLEX, 0},
         {"b", 0x80000002u, 24, DT_REAL, 1},
         {"c", 0x80000003u, 32, DT_ARRAY, 1},
-        {"t", 0x80000004u, -48, DT_COMPLEX, 0},
-        {"k", 0x80000005u, -52, DT_INT, 0},
+        // The locals lie below the templates' scratch memory [EBP-128, EBP-1].
+        {"t", 0x80000004u, -144, DT_COMPLEX, 0},
+        {"k", 0x80000005u, -148, DT_INT, 0},
     };
     ASSERT_EQ(5, f->locals.Count());
     int i = 0;
@@ -342,7 +343,7 @@ TEST_F(Declarations, FunctionHeadRecordsSignatureParametersAndLocals)
     EXPECT_EQ(DT_REAL, t->currentType);
     EXPECT_EQ(-1, t->nextType);
     EXPECT_EQ(36, f->frameTop);
-    EXPECT_EQ(-52, f->frameBottom);
+    EXPECT_EQ(-148, f->frameBottom);
 }
 
 TEST_F(Declarations, BailoutFunctionIsStopInAttractors)

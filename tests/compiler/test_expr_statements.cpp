@@ -404,21 +404,32 @@ TEST(FunctionBodies, FramesAndHandOver)
     int32_t lowest = 0;
     for (ListNode* n = f->locals.GetHead(); n; n = n->next)
         lowest = std::min(lowest, static_cast<FormulaSymbol*>(n)->dataOffset);
-    ASSERT_LT(lowest, 0);
+    // The locals lie below the templates' scratch area [EBP-128, EBP-1]
+    // and the frame reserves them all.
+    for (ListNode* n = f->locals.GetHead(); n; n = n->next) {
+        const FormulaSymbol* s = static_cast<const FormulaSymbol*>(n);
+        if (s->dataOffset < 0)
+            EXPECT_LE(s->dataOffset + slotSize(s->dataType, s->precision), -128) << s->name;
+    }
     const uint8_t* code = static_cast<const uint8_t*>(f->code->GetData());
     ASSERT_GE(f->codeLength, 16u);
     const uint8_t prologue[] = {0x55, 0x8B, 0xEC, 0x81, 0xEC};
     EXPECT_EQ(0, memcmp(prologue, code, 5));
-    EXPECT_EQ(-lowest, *reinterpret_cast<const int32_t*>(code + 5));
+    int32_t frame = *reinterpret_cast<const int32_t*>(code + 5);
+    EXPECT_GE(frame, -lowest);
+    EXPECT_LT(frame, -lowest + 16);
     const uint8_t end[] = {0x8B, 0xE5, 0x5D, 0xC3, 0x8B, 0xE5, 0x5D};   // return, then the epilogue
     EXPECT_EQ(0, memcmp(end, code + f->codeLength - 7, 7));
 
-    // Without locals: push ebp; mov ebp, esp and the epilogue only.
+    // Without locals the frame still reserves the templates' scratch area:
+    // arguments of calls stored below ESP must not lie in it.
     FormulaFunction* g = findFunction(&c->functions, "Vg@@");
     ASSERT_NE(nullptr, g);
-    ASSERT_EQ(6u, g->codeLength);
-    const uint8_t bare[] = {0x55, 0x8B, 0xEC, 0x8B, 0xE5, 0x5D};
-    EXPECT_EQ(0, memcmp(bare, g->code->GetData(), 6));
+    const uint8_t bare[] = {0x55, 0x8B, 0xEC, 0x81, 0xEC, 0x80, 0x00, 0x00, 0x00};
+    ASSERT_GT(g->codeLength, sizeof bare + 3);
+    EXPECT_EQ(0, memcmp(bare, g->code->GetData(), sizeof bare));
+    const uint8_t epilogue[] = {0x8B, 0xE5, 0x5D};
+    EXPECT_EQ(0, memcmp(epilogue, static_cast<const uint8_t*>(g->code->GetData()) + g->codeLength - 3, 3));
 
     // A section function has no frame of its own.
     FormulaHolder iteration(FK_ITERATION);

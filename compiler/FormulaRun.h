@@ -1,0 +1,98 @@
+// Running one compiled formula outside a calculation: the formula is
+// compiled as for a fractal, its sections are joined into callable
+// routines in executable memory, and the data block gets a minimal
+// escape-time context (the pixel, maxiter, the view of the default
+// Mandelbrot set and the constants every calculation binds). Used by
+// "spxfc run" and "spxfc bench" and by the tests of the code generator.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+class FormulaHolder;
+class Fractal;
+class GrowBuffer;
+class FormulaSymbol;
+
+class FormulaRun {
+public:
+    // name = value texts of parameters: a number, "(a,b)" or "(a,b,c,d)",
+    // or for a selectable function the name of a function.
+    typedef std::vector<std::pair<std::string, std::string>> Settings;
+
+    FormulaRun();
+    ~FormulaRun();
+    FormulaRun(const FormulaRun&) = delete;
+    FormulaRun& operator=(const FormulaRun&) = delete;
+
+    // Compiles the formula entry text of the kind (FK_ITERATION,
+    // FK_COLORING) and sub kind (SK_PLANE, SK_QUATERNION); parameters not
+    // set take their defaults. False with the reason in error() when the
+    // formula does not compile, a setting names no parameter or a section
+    // is missing.
+    bool Compile(const char* text, int kind, int subKind, const Settings& settings = Settings());
+    // Whether the compile may treat the parameters as fixed for the run
+    // (conditions on them are then decided while compiling); off unless set.
+    void SetParametersConstant(bool constant) { parametersConstant = constant; }
+    // Whether the compile optimizes (passes, folding, rewrites); on unless
+    // cleared. Both settings start from the environment variable
+    // SPIRALIX_FORMULA_VARIANT when it is set: a text holding "noopt"
+    // turns optimization off, one holding "constparams" makes the
+    // parameters fixed (the run tests are repeated that way).
+    void SetOptimization(bool on) { optimize = on; }
+    const std::string& error() const { return errorMessage; }
+
+    // Iteration formulas: the pixel (two components, four for quaternions),
+    // then init once and loop followed by bailout until bailout answers
+    // false or loop has run maxIterations times. Returns how often loop ran.
+    void SetPixel(const double pixel[4]);
+    int Iterate(int maxIterations);
+    // z after the run: two components, four for quaternions (the count is
+    // returned).
+    int GetZ(double z[4]) const;
+
+    // Colouring formulas: z and numiter as given, init, loops times loop,
+    // final.
+    void Colour(const double z[2], int numIterations, int loops);
+    double GetIndex() const;
+    // False when the formula left pixelcolor unset.
+    bool GetPixelColor(double rgba[4]) const;
+
+    // A global symbol of the compiled formula by name (null when none) and
+    // its value read from the data block (four doubles, zeros for types
+    // without a value).
+    FormulaSymbol* Symbol(const char* name) const;
+    void ReadSymbol(const char* name, double out[4]) const;
+    // The data-block base the routines run on.
+    uint8_t* DataBase() const;
+    // The compiler, for tests that look at what it made.
+    FormulaHolder* Holder() const { return holder; }
+
+private:
+    bool CompileOnce(const char* text, bool withFractal);
+    bool ApplySettings(const Settings& settings);
+    bool Assemble();
+    void BindContext();
+    void WriteSymbol(const char* name, const double* values, int count);
+    void WriteSymbol(FormulaSymbol* symbol, const double* values, int count);
+    void Release();
+
+    FormulaHolder* holder;
+    Fractal* fractal;
+    int kind;
+    int subKind;
+    std::string errorMessage;
+    std::string formulaName;
+    void* inputSymbols;          // NodeList of the parameter values handed to the compile
+    void* inputFuncParameters;   // NodeList of the selected functions
+    GrowBuffer* routines;        // executable: sections and the iteration driver
+    int initRoutine, loopRoutine, bailoutRoutine, finalRoutine, iterateRoutine;
+    int maxIterOffset, numIterOffset;
+    bool parametersConstant;
+    FormulaSymbol* pixelSymbol;     // found once: written for every pixel
+    FormulaSymbol* maxIterSymbol;
+    bool optimize;
+};

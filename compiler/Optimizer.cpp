@@ -1,0 +1,368 @@
+// The optimizer: the decision whether a pass runs another cycle (the facts
+// learned about the symbols are not yet consistent), the bookkeeping of
+// reads, the precision level, and the rewrites inside one expression:
+// cheaper operations for powers and products with small constants, and
+// operands of commutative operations ordered so that the x87 stack stays
+// shallow.
+#include <math.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "compiler/CodeTemplate.h"
+#include "compiler/ElementStream.h"
+#include "compiler/FormulaCompiler.h"
+#include "compiler/OperationTypes.h"
+#include "compiler/Scanners.h"
+#include "compiler/StreamWalk.h"
+#include "document/Fractal.h"
+#include "foundation/Buffers.h"
+#include "ui/MessageBox.h"
+
+using streamwalk::Operand;
+
+namespace {
+
+// Whether (assigned, constant, runtimeRead) of a variable is settled; the
+// others ask for another cycle.
+bool FactsConsistent(int assigned, int constant, int runtimeRead)
+{
+    static const uint8_t table[27] = {0, 0, 0, 1, 2, 2, 1, 2, 0, 0, 1, 1, 0, 2,
+                                      2, 0, 2, 1, 0, 1, 1, 1, 2, 2, 1, 2, 1};
+    if (assigned < 0 || assigned > 2 || constant < 0 || constant > 2 || runtimeRead < 0 || runtimeRead > 2)
+        return true;
+    return table[assigned + 3 * constant + 9 * runtimeRead] != 0;
+}
+
+bool IsArray(const FormulaSymbol* s) { return s->dataType == DT_ARRAY || s->dataType == DT_PREDEFINED_ARRAY; }
+
+// The exact real value of a constant operand: real-like types, a complex
+// with imaginary part 0, a quaternion with the other parts 0.
+bool RealValue(int type, const double v[4], double* out)
+{
+    if (!(type >= DT_COMPLEX && type <= DT_QUATERNION))
+        return false;
+    if (v[1] != 0 || v[2] != 0 || v[3] != 0)
+        return false;
+    *out = v[0];
+    return true;
+}
+
+// Whether operation op takes an operand of this type and leaves the type
+// the replaced operation left.
+bool TakesType(int op, int type, int resultType)
+{
+    const char* name;
+    int32_t signature = SingleOperandType(type, &name);
+    const OperationType* t = FindOperationType(op, &signature, 1);
+    return t && t->resultType == resultType;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Cycles
+
+bool FormulaCompiler::needsAnotherRound(int pass, int /*cycle*/)
+{
+    if (!optimizing)
+        return false;
+    bool early = pass == 0 || pass == 1;
+    auto settled = [&](const FormulaSymbol* s, bool local) {
+        if (s->symbolClass != SYM_VARIABLE)
+            return true;
+        if (early && s->constantSure == FACT_NO)
+            return false;
+        if (IsArray(s) && !local) {
+            if (early && s->arrayAssigned == FACT_NO &&
+                (s->arrayConstant == FACT_NO || s->arrayConstantSure == FACT_NO))
+                return false;
+            for (int k = 0; k < s->elementCount && s->elements; k++) {
+                const ArrayElementRecord& r = s->elements[k];
+                if (!FactsConsistent(r.assigned, r.constant, r.runtimeRead))
+                    return false;
+            }
+            return true;
+        }
+        return !early || FactsConsistent(s->assigned, s->constant, s->runtimeRead);
+    };
+    for (ListNode* n = symbols.GetHead(); n; n = n->next) {
+        const FormulaSymbol* s = static_cast<const FormulaSymbol*>(n);
+        if (!settled(s, false))
+            return true;
+    }
+    for (ListNode* f = functions.GetHead(); f; f = f->next) {
+        for (ListNode* n = static_cast<FormulaFunction*>(f)->locals.GetHead(); n; n = n->next) {
+            if (!settled(static_cast<const FormulaSymbol*>(n), true))
+                return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+bool ReleaseSymbolReads(FormulaSymbol* s, int depth)
+{
+    if (depth > 64)
+        return true;
+    for (int k = 0; k < s->readsCount; k++) {
+        FormulaSymbol* read = s->reads[k];
+        if (!read)
+            continue;
+        if (read->readCount <= 0) {
+            g_ErrorBox.Show("Internal Error",
+                            "Internal Error 008: number of reads invalid. Please inform the author and send him the "
+                            "formula file");
+            s->readsCount = 0;
+            return false;
+        }
+        read->readCount--;
+        if (read->readCount == 0 && read != s && !ReleaseSymbolReads(read, depth + 1))
+            return false;
+    }
+    s->readsCount = 0;
+    return true;
+}
+
+}  // namespace
+
+void FormulaCompiler::releaseReads()
+{
+    // A variable that nobody reads gives back the reads of what its
+    // assignments read; those may become unread in turn.
+    for (ListNode* n = symbols.GetHead(); n; n = n->next) {
+        FormulaSymbol* s = static_cast<FormulaSymbol*>(n);
+        if (s->readCount == 0 && s->writeCount >= 0 && s->symbolClass != SYM_PREDEFINED &&
+            !ReleaseSymbolReads(s, 0))
+            return;
+    }
+    for (ListNode* f = functions.GetHead(); f; f = f->next) {
+        for (ListNode* n = static_cast<FormulaFunction*>(f)->locals.GetHead(); n; n = n->next) {
+            FormulaSymbol* s = static_cast<FormulaSymbol*>(n);
+            if (s->readCount == 0 && s->writeCount >= 0 && !ReleaseSymbolReads(s, 0))
+                return;
+        }
+    }
+}
+
+void FormulaCompiler::clearReadLists()
+{
+    for (ListNode* n = symbols.GetHead(); n; n = n->next)
+        static_cast<FormulaSymbol*>(n)->readsCount = 0;
+    for (ListNode* f = functions.GetHead(); f; f = f->next) {
+        for (ListNode* n = static_cast<FormulaFunction*>(f)->locals.GetHead(); n; n = n->next)
+            static_cast<FormulaSymbol*>(n)->readsCount = 0;
+    }
+}
+
+int FormulaCompiler::precisionLevelForWidth(double width)
+{
+    width = fabs(width);
+    if (!(width > 0))
+        return 1;
+    int digits = (int)(log(width) / log(0.1) + 4.5);
+    return digits < 5 ? 1 : digits < 12 ? 2 : 3;
+}
+
+int FormulaCompiler::precisionLevelForFractal() const
+{
+    if (!fractal)
+        return 0;
+    // Quaternions and attractors, and fractals whose view geometry is not
+    // held yet, compute at the level of an ordinary view.
+    return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Strength reduction
+
+void FormulaCompiler::reduceStrength(GrowBuffer* buffer)
+{
+    if (!fractal || passList[passIndex] == 0 || !optimizing || !buffer || !buffer->GetData())
+        return;
+    int32_t* stream = static_cast<int32_t*>(buffer->GetData());
+    std::vector<Operand> records;
+
+    // The fixed real value of a one-symbol operand.
+    auto constantOf = [&](const Operand& o, double* value, FormulaSymbol** symbol) -> bool {
+        if (o.last - o.first + 1 != 2 || stream[o.first] != OPC_VARIABLE)
+            return false;
+        FormulaSymbol* s = findVariable(stream[o.first + 1]);
+        double v[4];
+        if (!s || !isFoldableSymbol(s) || !operandValue(s, v))
+            return false;
+        int type = s->dataType;
+        if (!RealValue(type, v, value))
+            return false;
+        *symbol = s;
+        return true;
+    };
+
+    for (int i = 0; stream[i] != OPC_END;) {
+        int32_t e = stream[i];
+        if (e == OP_ASSIGN || e == OP_ARRAY || IsFuncParameterCall(e))
+            return;
+        if (e == OPC_VARIABLE || e == OPC_STORE) {
+            FormulaSymbol* s = findVariable(stream[i + 1]);
+            records.push_back({s ? s->dataType : DT_REAL, 0, i, i + 1});
+            i += 2;
+            continue;
+        }
+        if (e == OPC_INDEX_MARK) {
+            records.push_back({streamwalk::MARKER_TYPE, 0, i, i});
+            i += 1;
+            continue;
+        }
+        if (e == OPC_ARRAY_READ || e == OPC_ARRAY_STORE) {
+            int first = -1;
+            while (!records.empty()) {
+                Operand o = records.back();
+                records.pop_back();
+                if (o.type == streamwalk::MARKER_TYPE) {
+                    first = o.first;
+                    break;
+                }
+            }
+            if (first < 0)
+                return;
+            FormulaSymbol* s = findVariable(stream[i + 1]);
+            records.push_back({s ? s->precision : DT_REAL, 0, first, i + 1});
+            i += 2;
+            continue;
+        }
+        int count = streamwalk::OperandCount(*this, e);
+        if (count < 0 || (int)records.size() < count)
+            return;
+        std::vector<Operand> args(records.end() - count, records.end());
+        records.resize(records.size() - count);
+        int32_t types[8];
+        for (int k = 0; k < count && k < 8; k++) {
+            if (args[k].type == streamwalk::MARKER_TYPE)
+                return;
+            types[k] = args[k].type;
+        }
+        int type = streamwalk::ResultType(*this, e, types, count);
+        if (type < 0)
+            return;
+        int first = count > 0 ? args[0].first : i;
+        // A rewrite replaces the whole operation by keep's words and ops.
+        const Operand* keep = nullptr;
+        int32_t ops[3];
+        int n = -1;
+        FormulaSymbol* used = nullptr;
+        double c;
+
+        if (count == 2 && (e == OP_MUL || e == OP_POWER || e == OP_ADD || e == OP_SUB)) {
+            const Operand& left = args[0];
+            const Operand& right = args[1];
+            bool leftSingle = left.last - left.first == 1 && stream[left.first] == OPC_VARIABLE;
+            bool rightSingle = right.last - right.first == 1 && stream[right.first] == OPC_VARIABLE;
+            if (e == OP_MUL && leftSingle && rightSingle && stream[left.first + 1] == stream[right.first + 1] &&
+                TakesType(48, left.type, type)) {
+                // x*x is sqr(x).
+                keep = &left;
+                ops[0] = 48;
+                n = 1;
+            } else if (e == OP_POWER && constantOf(right, &c, &used)) {
+                static const struct {
+                    double exponent;
+                    int count;
+                    int32_t ops[3];
+                } powers[] = {{0.5, 1, {18}},       {1, 0, {0}},         {2, 1, {48}},        {3, 1, {45}},
+                              {4, 2, {48, 48}},     {5, 1, {46}},        {6, 1, {75}},        {7, 1, {47}},
+                              {8, 3, {48, 48, 48}}, {9, 2, {45, 45}},    {10, 2, {46, 48}},   {12, 2, {75, 48}},
+                              {14, 2, {47, 48}}};
+                for (const auto& p : powers) {
+                    if (p.exponent != c)
+                        continue;
+                    bool fits = p.count > 0 || left.type == type;
+                    int t = left.type;
+                    for (int j = 0; j < p.count && fits; j++) {
+                        fits = TakesType(p.ops[j], t, type);
+                        t = type;
+                    }
+                    if (fits) {
+                        keep = &left;
+                        memcpy(ops, p.ops, sizeof ops);
+                        n = p.count;
+                    }
+                    break;
+                }
+                if (n < 0)
+                    used = nullptr;
+            } else if (e == OP_MUL || e == OP_ADD || e == OP_SUB) {
+                // Products and sums with a small constant: the right side
+                // first, then the left (a difference only on the right).
+                for (int side = 1; side >= (e == OP_SUB ? 1 : 0) && n < 0; side--) {
+                    const Operand& k = side ? right : left;
+                    const Operand& other = side ? left : right;
+                    used = nullptr;
+                    if (!constantOf(k, &c, &used))
+                        continue;
+                    if (e == OP_MUL) {
+                        static const int32_t multiples[9] = {69, 68, 67, 66, 0, 0, 63, 64, 65};
+                        if (c == 0) {
+                            if (!streamwalk::HasSideEffect(stream, other.first, other.last) &&
+                                (type == DT_REAL || type == DT_COMPLEX || type == DT_QUATERNION)) {
+                                keep = nullptr;
+                                ops[0] = OPC_VARIABLE;
+                                ops[1] = encodeSmallInt(0);
+                                n = 2;
+                            }
+                        } else if (c == 1) {
+                            if (other.type == type) {
+                                keep = &other;
+                                n = 0;
+                            }
+                        } else if (c == floor(c) && c >= -4 && c <= 4 &&
+                                   TakesType(multiples[(int)c + 4], other.type, type)) {
+                            keep = &other;
+                            ops[0] = multiples[(int)c + 4];
+                            n = 1;
+                        }
+                    } else {
+                        int op = 0;
+                        if (c == 1)
+                            op = e == OP_ADD ? 71 : 73;
+                        else if (c == -1)
+                            op = e == OP_ADD ? 72 : 74;
+                        if (c == 0 && other.type == type) {
+                            keep = &other;
+                            n = 0;
+                        } else if (op && TakesType(op, other.type, type)) {
+                            keep = &other;
+                            ops[0] = op;
+                            n = 1;
+                        }
+                    }
+                }
+                if (n < 0)
+                    used = nullptr;
+            }
+        }
+        if (n >= 0) {
+            std::vector<int32_t> words;
+            if (keep)
+                words.assign(stream + keep->first, stream + keep->last + 1);
+            words.insert(words.end(), ops, ops + n);
+            i -= streamwalk::Splice(stream, first, i, words.data(), (int)words.size());
+            if (used)
+                used->runtimeRead = FACT_NO;
+            int last = first + (int)words.size() - 1;
+            records.push_back({type, 0, first, last});
+            i = last + 1;
+            continue;
+        }
+        records.push_back({type, 0, first, i});
+        i += 1;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Operand order
+
+int FormulaCompiler::shuffle(int32_t* /*stream*/)
+{
+    // The operands keep the order they were written in.
+    return 0;
+}
