@@ -151,6 +151,41 @@ bool RunsAtRunTime(int32_t e)
 
 bool IsArrayType(int type) { return type == DT_ARRAY || type == DT_PREDEFINED_ARRAY; }
 
+// Whether the words first..last do more than compute a value: calls,
+// stores, and what reads or moves the state of the calculation
+// (randomReal's generator, oldz, trafoHistory).
+bool ChangesState(const int32_t* stream, int first, int last)
+{
+    if (streamwalk::HasSideEffect(stream, first, last))
+        return true;
+    for (int i = first; i <= last; i += ElementWords(stream[i])) {
+        if (stream[i] == OP_RANDOM_REAL || stream[i] == 152 || stream[i] == OP_OLDZ ||
+            stream[i] == OP_QUATERNION_OLDZ)
+            return true;
+    }
+    return false;
+}
+
+// Whether a constant value is held exactly by a variable of the type, so
+// that storing it now gives what the running store would give.
+bool FitsType(int type, const double v[4])
+{
+    switch (type) {
+    case DT_QUATERNION:
+        return true;
+    case DT_COMPLEX:
+        return v[2] == 0 && v[3] == 0;
+    case DT_REAL:
+        return v[1] == 0 && v[2] == 0 && v[3] == 0;
+    case DT_INT:
+        return v[1] == 0 && v[2] == 0 && v[3] == 0 && v[0] == floor(v[0]) && fabs(v[0]) < 2147483647.0;
+    case DT_BOOL:
+        return v[1] == 0 && v[2] == 0 && v[3] == 0 && (v[0] == 0 || v[0] == 1);
+    default:
+        return false;
+    }
+}
+
 // Types a folded value can take: the number types and bool.
 bool FoldableType(int type) { return type >= DT_COMPLEX && type <= DT_QUATERNION; }
 
@@ -189,7 +224,10 @@ bool FormulaCompiler::operandValue(FormulaSymbol* s, double v[4]) const
         memcpy(v, s->value, 4 * sizeof(double));
         return true;
     case SYM_PREDEFINED:
-        if (s->variability != 0)
+        // Values of the calculation (e, pi, width, magn ...) are bound into
+        // the data block, not into the symbol: only the small integers
+        // (no slot) carry their value here.
+        if (s->variability != 0 || s->dataOffset >= 0)
             return false;
         memcpy(v, s->value, 4 * sizeof(double));
         return true;
@@ -373,6 +411,11 @@ int FormulaCompiler::createConstants(int32_t* stream)
         o.last -= *removed;
         return 0;
     };
+    // Outside any condition or loop of a section (a user function may not
+    // be called at all).
+    auto straightLine = [&]() {
+        return jumpStack->isEmpty() && (!currentFunction || isSectionFunction(currentFunction->decoratedName));
+    };
     auto singleSymbol = [&](const Operand& o) -> FormulaSymbol* {
         if (o.last - o.first + 1 != 2 || stream[o.first] != OPC_VARIABLE)
             return nullptr;
@@ -441,6 +484,22 @@ int FormulaCompiler::createConstants(int32_t* stream)
             Operand target = records.back();
             records.pop_back();
             FormulaSymbol* t = findVariable(stream[target.last]);
+            bool plain = stream[target.first] == OPC_STORE && target.last == target.first + 1;
+            // A statement of its own: not the value of an enclosing
+            // assignment, nothing of it left on the record stack.
+            bool whole = records.empty() && stream[i + 1] != OP_ASSIGN;
+            bool global = t && plain && t->symbolClass == SYM_VARIABLE && t->id >= 0 && !t->shared &&
+                          t->variability != 0;
+
+            // A store nobody reads any more (the previous cycle counted the
+            // reads): the value, the target and the "=" go.
+            if (passList[passIndex] == 2 && !keepUnreadStores && global && whole && t->previousReads == 0 && t->previousWrites >= 0 &&
+                !ChangesState(stream, value.first, value.last)) {
+                streamwalk::Splice(stream, target.first, i, nullptr, 0);
+                i = target.first;
+                continue;
+            }
+
             int removed = 0;
             if (value.constness == 0 && t && !IsArrayType(t->dataType)) {
                 // Computed once here instead of on every run.
@@ -449,11 +508,36 @@ int FormulaCompiler::createConstants(int32_t* stream)
                 i -= removed;
             }
             if (t) {
-                if (value.constness == 2)
+                if (value.constness == 2) {
                     t->constantSure = FACT_NO;
-                else
+                } else if (value.constness == 1 || !global) {
                     t->constant = FACT_NO;
+                } else {
+                    // A constant value: the variable stays a constant while
+                    // every assignment gives it the same value.
+                    double v[4];
+                    FormulaSymbol* source = singleSymbol(value);
+                    bool known = source && operandValue(source, v) && FitsType(t->dataType, v);
+                    if (!known || (t->assigned == FACT_NO && memcmp(v, t->value, sizeof v) != 0))
+                        t->constant = FACT_NO;
+                    // Read before this assignment, assigned in a branch, a
+                    // loop or a function that may not run: the value is not
+                    // the same everywhere.
+                    if (t->runtimeRead == FACT_YES || !straightLine())
+                        t->constant = FACT_NO;
+                    if (t->constant != FACT_NO && t->constantSure != FACT_NO && whole) {
+                        t->assigned = FACT_NO;
+                        memcpy(t->value, v, sizeof v);
+                        storeSymbolValue(t);
+                        streamwalk::Splice(stream, target.first, i, nullptr, 0);
+                        i = target.first;
+                        continue;
+                    }
+                    if (!whole)
+                        t->constant = FACT_NO;
+                }
             }
+            // A chained assignment's own value counts as run-time.
             records.push_back({target.type, 1, target.first, i});
             i += 1;
             continue;

@@ -1124,6 +1124,8 @@ int FormulaCompiler::compileExpression(const int32_t* stream, int mode, uint8_t 
     *storesNothing = false;
     if (!generatingCode())
         return 0;
+    if (currentFunction && !isSectionFunction(currentFunction->decoratedName))
+        promoteStaticLocal(const_cast<int32_t*>(stream));
     int error = 0;
     // The stream lives in the pipeline's buffer; the call expansion
     // rewrites it in place.

@@ -742,19 +742,25 @@ public:
     // until code can be generated and run (the condition is then compiled
     // like any other).
     int runConstantCondition(const int32_t* stream);
-    // Constant folding of a stream (0 success, otherwise errorText): folds
-    // nothing until the code generator exists, and the stream stays valid.
+    // Constant folding of a stream (0 success, 1 internal error, 2 a
+    // by-reference argument that is no variable; the message in errorText):
+    // constant parts become one constant, a variable that only ever holds
+    // one constant becomes a compile-time constant (its assignment goes),
+    // and in pass 2 stores to variables nobody reads go.
     int createConstants(int32_t* stream);
-    // Strength reduction and the reordering of operands: leave the stream
-    // as it is until the optimizer exists (shuffle answers 0, success).
+    // Strength reduction (cheaper operations for powers, products and sums
+    // with small constants) and the reordering of operands (the heavier
+    // operand of a binary operation first, in pass 2): shuffle answers 0,
+    // or 1 with the message in errorText.
     void reduceStrength(GrowBuffer* stream);
     int shuffle(int32_t* stream);
     // Constant evaluation of an element stream of n elements into values:
     // answers false (not compiled yet: no value delivered).
     bool evaluateConstantExpression(const int32_t* stream, int n, int expectedType, double values[4]);
-    // Optimizer hooks of the driver: no further cycle is needed, and the
-    // read counts are left as they are; clearReadLists empties the reads
-    // lists of the globals and of every function's locals.
+    // Optimizer hooks of the driver: whether the facts learned about the
+    // symbols ask for another cycle of the pass; releaseReads gives back the
+    // reads of what nobody reads; clearReadLists empties the reads lists of
+    // the globals and of every function's locals.
     bool needsAnotherRound(int pass, int cycle);
     void releaseReads();
     void clearReadLists();
@@ -785,6 +791,11 @@ public:
     // Whether a symbol's value is fixed for the compile (variability 0, or
     // constant and never assigned; the latter clears its runtimeRead).
     bool isFoldableSymbol(FormulaSymbol* symbol);
+    // Inside a user function: reads of a local that is a constant never
+    // assigned at run time go to a global constant made from it (its frame
+    // slot never receives the value); the local's node data keeps the copy
+    // for later reads of the cycle.
+    void promoteStaticLocal(int32_t* stream);
     // Precision level of a view of the given width: 1 below 5 decimal
     // digits, 2 up to 11, 3 from 12.
     static int precisionLevelForWidth(double width);
@@ -887,6 +898,10 @@ public:
     // Set by the caller before compile (spxfc run --no-opt): the formula is
     // compiled in one pass without folding or optimizer rewrites.
     uint8_t optimizationOff = 0;
+    // Set by a caller that reads the formula's variables after the run
+    // (test and tool harnesses): their stores stay although the formula
+    // itself never reads them.
+    uint8_t keepUnreadStores = 0;
 };
 
 // Owns one compiler for one formula slot of a fractal.

@@ -20,6 +20,7 @@
 #include "compiler/FormulaCompiler.h"
 #include "compiler/Grammar.h"
 #include "compiler/NoiseTables.h"
+#include "compiler/Predefined.h"
 #include "document/Fractal.h"
 #include "foundation/Buffers.h"
 #include "formulas/FormulaKind.h"
@@ -207,6 +208,16 @@ void FormulaRun::Release()
     pixelSymbol = maxIterSymbol = nullptr;
 }
 
+namespace {
+thread_local FormulaRun* t_compilingRun = nullptr;
+}
+
+void FormulaRun::BindWhileCompiling(Fractal* /*fractal*/, uint8_t* /*base*/, NodeList* /*symbols*/)
+{
+    if (t_compilingRun)
+        t_compilingRun->BindContext();
+}
+
 bool FormulaRun::CompileOnce(const char* text, bool withFractal)
 {
     FormulaCompiler* compiler = holder->compiler;
@@ -214,10 +225,25 @@ bool FormulaRun::CompileOnce(const char* text, bool withFractal)
     int messagesBefore = g_Messages.Count();
     UnlockMessageList();
     compiler->optimizationOff = optimize ? 0 : 1;
+    compiler->keepUnreadStores = readBack ? 1 : 0;
+    // The compile binds the calculation's values into the data block (as
+    // a calculation does): constant parts that read e, pi, magn ... are
+    // folded with their values.
+    DataBlockBinder* binder =
+        fractal->header->Type == FT_QUATERNION ? &g_BindQuaternionVariables : &g_BindPredefinedVariables;
+    bool installed = withFractal && *binder == nullptr;
+    if (installed) {
+        t_compilingRun = this;
+        *binder = &FormulaRun::BindWhileCompiling;
+    }
     bool ok = compiler->compile(text, 0, -128, withFractal ? Symbols(inputSymbols) : nullptr,
                                 withFractal ? Symbols(inputFuncParameters) : nullptr,
                                 withFractal ? fractal : nullptr, formulaName.c_str(), subKind, nullptr, false,
                                 withFractal && parametersConstant);
+    if (installed) {
+        *binder = nullptr;
+        t_compilingRun = nullptr;
+    }
     if (!ok) {
         // The compiler's own messages tell why.
         errorMessage = "the formula does not compile";

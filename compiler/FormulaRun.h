@@ -16,6 +16,7 @@ class FormulaHolder;
 class Fractal;
 class GrowBuffer;
 class FormulaSymbol;
+class NodeList;
 
 class FormulaRun {
 public:
@@ -43,6 +44,10 @@ public:
     // turns optimization off, one holding "constparams" makes the
     // parameters fixed (the run tests are repeated that way).
     void SetOptimization(bool on) { optimize = on; }
+    // Whether the caller reads variables back after the run (ReadSymbol):
+    // then a variable the formula never reads keeps its stores. On unless
+    // cleared (the bench measures the formula as a calculation runs it).
+    void SetVariablesReadBack(bool on) { readBack = on; }
     const std::string& error() const { return errorMessage; }
 
     // Iteration formulas: the pixel (two components, four for quaternions),
@@ -76,6 +81,9 @@ private:
     bool ApplySettings(const Settings& settings);
     bool Assemble();
     void BindContext();
+    // The calculation's binder while this run compiles (folding runs code
+    // on the data block and must find the bound values there).
+    static void BindWhileCompiling(Fractal* fractal, uint8_t* base, NodeList* symbols);
     void WriteSymbol(const char* name, const double* values, int count);
     void WriteSymbol(FormulaSymbol* symbol, const double* values, int count);
     void Release();
@@ -95,4 +103,5 @@ private:
     FormulaSymbol* pixelSymbol;     // found once: written for every pixel
     FormulaSymbol* maxIterSymbol;
     bool optimize;
+    bool readBack = true;
 };

@@ -87,6 +87,19 @@ bool FormulaCompiler::needsAnotherRound(int pass, int /*cycle*/)
     };
     for (ListNode* n = symbols.GetHead(); n; n = n->next) {
         const FormulaSymbol* s = static_cast<const FormulaSymbol*>(n);
+        if (pass == 2 && !keepUnreadStores && s->symbolClass == SYM_VARIABLE && !IsArray(s) && !s->shared && s->variability != 0 &&
+            s->id >= 0) {
+            // Written but no longer read: the next cycle drops its stores.
+            // (Stores that stayed although the previous cycle had found no
+            // reads could not be dropped; another cycle would not change
+            // them.)
+            if (s->writeCount > 0 && s->readCount == 0 && s->previousReads != 0)
+                return true;
+            // Read although its stores were dropped as unread: the next
+            // cycle keeps them.
+            if (s->previousReads == 0 && s->readCount > 0 && s->previousWrites > 0)
+                return true;
+        }
         if (!settled(s, false))
             return true;
     }
@@ -361,8 +374,261 @@ void FormulaCompiler::reduceStrength(GrowBuffer* buffer)
 // ---------------------------------------------------------------------------
 // Operand order
 
-int FormulaCompiler::shuffle(int32_t* /*stream*/)
+namespace {
+
+// One finished subexpression for the reordering: its type, an estimate of
+// the x87 registers it needs, its first word and its word count.
+struct Weighed {
+    int32_t type;
+    int32_t weight;
+    int32_t first;
+    int32_t count;
+};
+
+int LeafWeight(int type)
 {
-    // The operands keep the order they were written in.
+    switch (type) {
+    case DT_COMPLEX: return 2;
+    case DT_QUATERNION:
+    case DT_COLOR: return 4;
+    case DT_VECTOR: return 3;
+    case DT_ARRAY:
+    case DT_PREDEFINED_ARRAY: return 0;
+    default: return 1;
+    }
+}
+
+// The swapped form of a binary operation (the operands change places), or
+// 0 when the operation cannot be swapped for these operand types.
+int32_t SwappedOperation(int32_t op, int left, int right)
+{
+    bool scalar = left >= DT_COMPLEX && left <= DT_BOOL && right >= DT_COMPLEX && right <= DT_BOOL;
+    switch (op) {
+    case OP_ADD:
+    case 32:
+    case 33:
+    case 34:
+    case 37: return op;
+    case OP_SUB: return 60;
+    case OP_MUL: return scalar ? op : 0;
+    case OP_DIV: return scalar ? 50 : 0;
+    case 61: return scalar ? 70 : 0;
+    case 35: return 36;
+    case 36: return 35;
+    case 38: return 39;
+    case 39: return 38;
+    default: return 0;
+    }
+}
+
+// Elements that never stand in a checked statement's right-hand side.
+bool ForeignToShuffle(int32_t e)
+{
+    return e == 42 || e == 44 || (e >= 77 && e <= 79) || (e >= 81 && e <= 83) || e == 86 || (e >= 88 && e <= 102);
+}
+
+// Whether reordering the words first..first+count-1 could change what they
+// compute elsewhere: calls (their arguments by reference, the globals they
+// set), randomReal's generator, stores.
+bool OrderMatters(const int32_t* stream, int first, int count)
+{
+    for (int i = first; i < first + count; i += ElementWords(stream[i])) {
+        int32_t e = stream[i];
+        if (IsUserFunctionCall(e) || IsFuncParameterCall(e) || e == OP_RANDOM_REAL || e == OPC_STORE ||
+            e == OPC_ARRAY_STORE || e == OP_ASSIGN || e == 41 || e == 152)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int FormulaCompiler::shuffle(int32_t* stream)
+{
+    if (!fractal || !optimizing || passList[passIndex] != 2 || !stream)
+        return 0;
+    enum { SCRATCH_WORDS = 10000 };
+    std::vector<Weighed> records;
+    for (int i = 0; stream[i] != OPC_END;) {
+        int32_t e = stream[i];
+        if (e == OP_ASSIGN || e == OP_ARRAY)
+            return 0;
+        if (e == OPC_STORE || e == OPC_ARRAY_STORE) {
+            records.clear();
+            i += 2;
+            continue;
+        }
+        if (e == OPC_VARIABLE) {
+            FormulaSymbol* s = findVariable(stream[i + 1]);
+            int type = s ? s->dataType : DT_REAL;
+            records.push_back({type, LeafWeight(type), i, 2});
+            i += 2;
+            continue;
+        }
+        if (e == OPC_INDEX_MARK) {
+            records.push_back({streamwalk::MARKER_TYPE, 0, i, 1});
+            i += 1;
+            continue;
+        }
+        if (e == OPC_ARRAY_READ) {
+            // The element weighs by its indexes.
+            int weight = 0;
+            int first = -1;
+            while (!records.empty()) {
+                Weighed r = records.back();
+                records.pop_back();
+                if (r.type == streamwalk::MARKER_TYPE) {
+                    first = r.first;
+                    break;
+                }
+                weight += r.weight == 0 ? 2 : r.weight == 4 ? 4 : 1;
+            }
+            if (first < 0)
+                return 0;
+            FormulaSymbol* s = findVariable(stream[i + 1]);
+            int type = s ? s->precision : DT_REAL;
+            records.push_back({type, weight, first, i + 2 - first});
+            i += 2;
+            continue;
+        }
+        if (ForeignToShuffle(e)) {
+            snprintf(errorText, sizeof errorText, "Internal Compiler Error: Unknown element in shuffle");
+            return 1;
+        }
+        if (e == OP_RANDOM_REAL) {
+            records.push_back({DT_REAL, 1, i, 1});
+            i += 1;
+            continue;
+        }
+        // Anything else this walk does not know ends the reordering; the
+        // statement keeps its order.
+        int count = streamwalk::OperandCount(*this, e);
+        if (count < 0 || (int)records.size() < count)
+            return 0;
+        std::vector<Weighed> args(records.end() - count, records.end());
+        records.resize(records.size() - count);
+        int32_t types[8];
+        int weight = 0;
+        for (int k = 0; k < count; k++) {
+            if (args[k].type == streamwalk::MARKER_TYPE || k >= 8)
+                return 0;
+            types[k] = args[k].type;
+            weight += args[k].weight;
+        }
+        int first = count > 0 ? args[0].first : i;
+        if (IsUserFunctionCall(e)) {
+            FormulaFunction* f = functionByIndex(e - OPC_USER_FUNCTION);
+            int type = f ? f->resultType : DT_REAL;
+            records.push_back({type, LeafWeight(type), first, i + 1 - first});
+            i += 1;
+            continue;
+        }
+        const CodeTemplate* found = nullptr;
+        bool binary = (e >= 8 && e <= 12) || (e >= 32 && e <= 39) || e == 50 || e == 60 || e == 61 || e == 70;
+        if (binary && count == 2) {
+            int32_t signature[2];
+            char pair[64];
+            typePairName(types[0], types[1], signature, pair, sizeof pair);
+            found = FindTemplateBySignature(e, signature, 2);
+            if (!found) {
+                snprintf(errorText, sizeof errorText,
+                         "Compiler Error 771: Operation \"%s\" with number types \"%s\" not supported",
+                         OperationDisplayName(e), pair);
+                return 1;
+            }
+        } else if (!binary && count == 1) {
+            // One-operand operations by their operand's type; the functions
+            // of fixed signature by their first template.
+            const char* name;
+            int32_t signature = SingleOperandType(types[0], &name);
+            int lookup = e == OP_OLDZ && subKind == SK_QUATERNION ? OP_QUATERNION_OLDZ : e;
+            found = FindTemplateBySignature(lookup, &signature, 1);
+            if (!found)
+                found = FindTemplateBySignature(lookup, nullptr, 0);
+            if (!found) {
+                // An element the code generator compiles without a template
+                // of its own (checked before): the statement keeps its order.
+                return 0;
+            }
+        } else {
+            found = FindTemplateBySignature(e, nullptr, 0);
+            if (!found)
+                return 0;
+        }
+        int type = streamwalk::ResultType(*this, e, types, count);
+        if (type < 0)
+            type = found->resultType;
+        weight += found->scratchRegisters;
+
+        if (binary && count == 2) {
+            Weighed& left = args[0];
+            Weighed& right = args[1];
+            int32_t swapped = SwappedOperation(e, left.type, right.type);
+            if (swapped && right.weight > left.weight && left.first + left.count == right.first &&
+                right.first + right.count == i && left.count <= SCRATCH_WORDS && right.count <= SCRATCH_WORDS &&
+                !OrderMatters(stream, left.first, left.count) && !OrderMatters(stream, right.first, right.count)) {
+                std::vector<int32_t> moved(stream + right.first, stream + i);
+                moved.insert(moved.end(), stream + left.first, stream + right.first);
+                memcpy(stream + left.first, moved.data(), moved.size() * sizeof(int32_t));
+                stream[i] = swapped;
+            }
+        }
+        records.push_back({type, weight, first, i + 1 - first});
+        i += 1;
+    }
     return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Static locals
+
+void FormulaCompiler::promoteStaticLocal(int32_t* stream)
+{
+    if (!stream)
+        return;
+    for (int i = 0; stream[i] != OPC_END; i += ElementWords(stream[i])) {
+        if (stream[i] != OPC_VARIABLE || !(stream[i + 1] & (int32_t)SYMBOL_ID_LOCAL))
+            continue;
+        FormulaSymbol* local = findVariable(stream[i + 1]);
+        if (!local || local->assigned != FACT_NO || local->constant == FACT_NO)
+            continue;
+        // The copy made earlier, if it is still one of the globals: the
+        // compiler's constants are dropped before every cycle.
+        FormulaSymbol* copy = nullptr;
+        for (ListNode* n = symbols.GetHead(); n && local->data; n = n->next) {
+            if (n == local->data) {
+                FormulaSymbol* candidate = static_cast<FormulaSymbol*>(n);
+                if (candidate->symbolClass == SYM_CONSTANT && candidate->dataType == local->dataType &&
+                    memcmp(candidate->value, local->value, sizeof local->value) == 0 &&
+                    strncmp(candidate->name, "INFO:static local->global constant", 34) == 0)
+                    copy = candidate;
+                break;
+            }
+        }
+        if (!copy) {
+            copy = new FormulaSymbol();
+            char name[ListNode::NODE_NAME_SIZE];
+            snprintf(name, sizeof name, "INFO:static local->global constant %d", constantCounter++);
+            copy->SetName(name);
+            copy->symbolClass = SYM_CONSTANT;
+            copy->dataType = local->dataType;
+            copy->precision = local->precision;
+            copy->currentType = copy->nextType = local->dataType;
+            copy->variability = 0;
+            copy->assigned = FACT_NO;
+            copy->constant = FACT_YES;
+            copy->constantSure = FACT_YES;
+            copy->runtimeRead = FACT_NO;
+            memcpy(copy->value, local->value, sizeof copy->value);
+            int alignment = 8;
+            int size = slotSizeAndAlign(copy->dataType, copy->precision, &alignment);
+            dataBottom -= size;
+            alignSlot(&dataBottom, alignment);
+            copy->dataOffset = dataBottom;
+            copy->id = (int32_t)(SYMBOL_ID_COMPILER | (uint32_t)(symbols.nextIds[1]++ & 0x3FFFFFFF));
+            registerVariable(copy, true);
+            local->data = copy;
+        }
+        stream[i + 1] = copy->id;
+    }
 }

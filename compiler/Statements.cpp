@@ -227,11 +227,10 @@ int FormulaCompiler::compileStatement(char* text, int start, int end, int row)
         return ACTION_FAILED;
     }
     int32_t* stream = static_cast<int32_t*>(expressionBuffer->GetData());
-    if (streamObserver)
-        streamObserver(streamObserverContext, action, start, end, stream, words);
-
     // 3. Property values keep their stream.
     if (action == 120) {
+        if (streamObserver)
+            streamObserver(streamObserverContext, action, start, end, stream, words);
         countReads(stream);
         return words;
     }
@@ -246,6 +245,9 @@ int FormulaCompiler::compileStatement(char* text, int start, int end, int row)
     };
     if (shuffle(stream))
         return codeError();
+    // Observers see the stream as it is compiled.
+    if (streamObserver)
+        streamObserver(streamObserverContext, action, start, end, stream, words);
     auto notCondition = [&]() {
         reportf(text, start, end, true, MSG_ERROR,
                 "Compiler error 067 in expression \"%s\":\nExpression does not return a boolean type...", expression);

@@ -1,12 +1,13 @@
 // spxfc: the formula compiler on the command line.
 //
 //   spxfc check --kind iteration|coloring|transformation|library
-//               [--subkind plane|quaternion|attractor] [--symbols] [--postfix]
+//               [--subkind plane|quaternion|attractor] [--symbols] [--postfix] [--fold]
 //               [--entry NAME] [--path DIR] FILE
 //   spxfc index LIBFILE
-//   spxfc run --kind iteration [--subkind plane|quaternion] FILE
+//   spxfc run --kind iteration [--subkind plane|quaternion] [--entry NAME] [--path DIR] FILE
 //             --pixel RE,IM[,J,K] --maxiter N [--param NAME=VALUE ...] [--const-params]
-//   spxfc run --kind coloring FILE --z RE,IM --numiter N --loops K [--param NAME=VALUE ...]
+//   spxfc run --kind coloring [--entry NAME] [--path DIR] FILE --z RE,IM --numiter N --loops K
+//             [--param NAME=VALUE ...]
 //   spxfc bench FILE [--size WxH] [--maxiter N] [--param NAME=VALUE ...]
 //   spxfc bench-compile FILE
 //
@@ -22,11 +23,17 @@
 // parameters and the user functions follow before the result line. With
 // --postfix every expression the compiler checks prints, as it is checked,
 // one line: its element stream after the pipeline, the words as decimal
-// numbers (operand words included, the end word left out).
+// numbers (operand words included, the end word left out). --fold compiles
+// the entry as for a fractal instead (no parameter values handed in), so
+// that constants are folded and the optimizer rewrites the streams; with
+// --postfix the streams of the last compile cycle print, as the code is
+// made from them (an assignment that folding removed prints as an empty
+// line).
 // Exit code: 0 when the formula compiled, 1 when not, 2 on a usage or file
 // error.
 //
-// run compiles the entry as for a fractal and runs it in a minimal
+// run compiles the entry (--entry and --path as for check) as for a
+// fractal and runs it in a minimal
 // escape-time context (pixel, maxiter and the predefined variables bound in
 // its data block). An iteration formula runs init once, then loop followed
 // by bailout until bailout answers false or loop has run N times, and
@@ -89,12 +96,13 @@ int Usage()
 {
     fprintf(stderr,
             "usage: spxfc check --kind iteration|coloring|transformation|library\n"
-            "                   [--subkind plane|quaternion|attractor] [--symbols] [--postfix]\n"
+            "                   [--subkind plane|quaternion|attractor] [--symbols] [--postfix] [--fold]\n"
             "                   [--entry NAME] [--path DIR] FILE\n"
             "       spxfc index LIBFILE\n"
-            "       spxfc run --kind iteration [--subkind plane|quaternion] FILE --pixel RE,IM[,J,K]\n"
-            "                 --maxiter N [--param NAME=VALUE ...] [--const-params] [--no-opt]\n"
-            "       spxfc run --kind coloring FILE --z RE,IM --numiter N --loops K [--param NAME=VALUE ...]\n"
+            "       spxfc run --kind iteration [--subkind plane|quaternion] [--entry NAME] [--path DIR] FILE\n"
+            "                 --pixel RE,IM[,J,K] --maxiter N [--param NAME=VALUE ...] [--const-params] [--no-opt]\n"
+            "       spxfc run --kind coloring [--entry NAME] [--path DIR] FILE --z RE,IM --numiter N --loops K\n"
+            "                 [--param NAME=VALUE ...]\n"
             "       spxfc bench FILE [--size WxH] [--maxiter N] [--param NAME=VALUE ...] [--no-opt]\n"
             "       spxfc bench-compile FILE\n");
     return 2;
@@ -332,12 +340,38 @@ void PrintStream(void* /*context*/, int /*action*/, int /*start*/, int /*end*/, 
     printf("\n");
 }
 
+// --fold: the streams of the last compile cycle only (the earlier cycles
+// see the facts of their predecessors, not the final ones).
+struct LastCycleStreams {
+    FormulaCompiler* compiler;
+    int passIndex;
+    int cycle;
+    std::string lines;
+};
+
+void CollectStream(void* context, int /*action*/, int /*start*/, int /*end*/, const int32_t* stream, int words)
+{
+    LastCycleStreams* c = static_cast<LastCycleStreams*>(context);
+    if (c->compiler->passIndex != c->passIndex || c->compiler->cycle != c->cycle) {
+        c->passIndex = c->compiler->passIndex;
+        c->cycle = c->compiler->cycle;
+        c->lines.clear();
+    }
+    char word[16];
+    for (int i = 0; i < words; i++) {
+        snprintf(word, sizeof word, i ? " %d" : "%d", (int)stream[i]);
+        c->lines += word;
+    }
+    c->lines += "\n";
+}
+
 int Check(int argc, char** argv)
 {
     int kind = -1;
     int subKind = SK_PLANE;
     bool symbols = false;
     bool postfix = false;
+    bool fold = false;
     const char* path = nullptr;
     const char* entry = nullptr;
     const char* searchPath = nullptr;
@@ -373,6 +407,8 @@ int Check(int argc, char** argv)
             symbols = true;
         } else if (strcmp(a, "--postfix") == 0) {
             postfix = true;
+        } else if (strcmp(a, "--fold") == 0) {
+            fold = true;
         } else if (a[0] == '-' && a[1] == '-') {
             return Usage();
         } else if (!path) {
@@ -409,8 +445,30 @@ int Check(int argc, char** argv)
     FormulaHolder holder(kind);
     if (postfix)
         holder.compiler->streamObserver = &PrintStream;
-    bool ok = holder.compiler->compile(text, 0, -128, nullptr, nullptr, nullptr, name, subKind,
-                                       nullptr, false, false);
+    bool ok;
+    if (fold) {
+        // As for a fractal: the optimizing passes run, constants are folded
+        // and the rewrites applied; the streams of the last cycle print.
+        InitProcessorFeatures();
+        fixupTemplates();
+        Fractal fractal;
+        fractal.header->Type = subKind == SK_QUATERNION ? FT_QUATERNION
+                               : subKind == SK_ATTRACTOR ? FT_ATTRACTOR
+                                                         : FT_ESCAPETIME;
+        NodeList parameters;
+        LastCycleStreams last = {holder.compiler, -1, -1, std::string()};
+        if (postfix) {
+            holder.compiler->streamObserver = &CollectStream;
+            holder.compiler->streamObserverContext = &last;
+        }
+        ok = holder.compiler->compile(text, 0, -128, &parameters, nullptr, &fractal, name, subKind, nullptr,
+                                      false, false);
+        holder.compiler->streamObserver = nullptr;
+        fputs(last.lines.c_str(), stdout);
+    } else {
+        ok = holder.compiler->compile(text, 0, -128, nullptr, nullptr, nullptr, name, subKind, nullptr, false,
+                                      false);
+    }
     PrintMessages();
     if (symbols)
         PrintSymbols(*holder.compiler);
@@ -499,11 +557,17 @@ int Run(int argc, char** argv)
     bool showCode = false;
     bool constParams = false;
     bool noOpt = false;
+    const char* entry = nullptr;
+    const char* searchPath = nullptr;
     FormulaRun::Settings settings;
     for (int i = 0; i < argc; i++) {
         const char* a = argv[i];
         bool more = i + 1 < argc;
-        if (strcmp(a, "--kind") == 0 && more) {
+        if (strcmp(a, "--entry") == 0 && more) {
+            entry = argv[++i];
+        } else if (strcmp(a, "--path") == 0 && more) {
+            searchPath = argv[++i];
+        } else if (strcmp(a, "--kind") == 0 && more) {
             const char* k = argv[++i];
             if (strcmp(k, "iteration") == 0)
                 kind = FK_ITERATION;
@@ -560,9 +624,14 @@ int Run(int argc, char** argv)
         return Usage();
     if (kind == FK_ITERATION && (pixelCount < 2 || maxIter < 0))
         return Usage();
-    char* text = ReadEntry(path);
-    if (!text)
+    if (searchPath)
+        LoadSearchPath(searchPath);
+    char* text = entry ? EntryOfFile(path, entry) : ReadEntry(path);
+    if (!text) {
+        if (entry)
+            fprintf(stderr, "spxfc: %s has no entry %s\n", path, entry);
         return 2;
+    }
     FormulaRun run;
     if (constParams)
         run.SetParametersConstant(true);
@@ -671,6 +740,7 @@ int Bench(int argc, char** argv)
         return 2;
     FormulaRun run;
     run.SetOptimization(!noOpt);
+    run.SetVariablesReadBack(false);
     bool ok = run.Compile(text, FK_ITERATION, SK_PLANE, settings);
     free(text);
     PrintMessages();

@@ -6,6 +6,7 @@
 #include <stdio.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -127,6 +128,41 @@ TEST_F(SpxfcPostfix, ExpressionErrorsArePlaced)
               run.output.substr(error));
     // The first statement was checked and printed before.
     EXPECT_EQ(0u, run.output.find("273 "));
+}
+
+TEST_F(SpxfcPostfix, FoldShowsTheStreamsTheCodeIsMadeFrom)
+{
+    Write("Fold {\n"
+          "  real r;\n"
+          "  void init(void) {\n"
+          "    r = 3;\n"
+          "    z = z*(2 + 3);\n"
+          "  }\n"
+          "  void loop(void) {\n"
+          "    z = z^2 + pixel*r;\n"
+          "  }\n"
+          "  bool bailout(void) {\n"
+          "    return(|z| < 4);\n"
+          "  }\n"
+          "}\n");
+    // Without --fold the streams are those of the checks.
+    ToolRun plain = RunSpxfc("check --kind iteration --postfix \"" + path + "\"");
+    EXPECT_EQ(0u, plain.exitCode);
+    EXPECT_NE(std::string::npos, plain.output.find("273 22 268 22 268 4 268 6 8 10 43\n")) << plain.output;
+
+    ToolRun run = RunSpxfc("check --kind iteration --fold --postfix \"" + path + "\"");
+    EXPECT_EQ(0u, run.exitCode);
+    std::vector<std::string> lines;
+    for (size_t at = 0, next; (next = run.output.find('\n', at)) != std::string::npos; at = next + 1)
+        lines.push_back(run.output.substr(at, next - at));
+    ASSERT_EQ(5u, lines.size()) << run.output;
+    EXPECT_EQ("", lines[0]);                          // r is the constant 3: no store
+    EXPECT_EQ("273 22 268 22 268 10 10 43", lines[1]);   // z times the constant 5
+    EXPECT_NE(std::string::npos, lines[2].find(" 48 ")) << lines[2];   // z^2 as sqr
+    EXPECT_NE(std::string::npos, lines[2].find(" 64 ")) << lines[2];   // pixel*r as mult3
+    EXPECT_EQ(std::string::npos, lines[2].find(" 12 ")) << lines[2];
+    EXPECT_EQ("268 22 80 268 8 38", lines[3]);
+    EXPECT_EQ("result=true", lines[4]);
 }
 
 }  // namespace

@@ -4,11 +4,14 @@
 
 #include <string.h>
 
+#include <complex>
+
 #include <string>
 #include <vector>
 
 #include "app/Messages.h"
 #include "compiler/FormulaCompiler.h"
+#include "compiler/FormulaRun.h"
 #include "formulas/FormulaLoader.h"
 #include "formulas/FormulaNode.h"
 #include "foundation/Buffers.h"
@@ -134,6 +137,66 @@ TEST_F(ImportTest, ReportsMissingLibrariesClassesAndBrokenLibraries)
         holder.compiler->freeResults();
     }
     EXPECT_FALSE(FileExists(root + "\\broken.slb"));
+}
+
+// z = 2 z^2 + 1.5 c until |z|^2 >= 16, counted as the iteration formula
+// counts: the reference for the formula that computes it through the
+// library's functions twice(a) = a*2 and mix(x, y) = x*y.
+int ImportedIterations(std::complex<long double> c, int maxIter, std::complex<long double>* z)
+{
+    *z = 0;
+    int k = 0;
+    while (k < maxIter) {
+        *z = (*z * *z) * 2.0L + c * 1.5L;
+        k++;
+        if (std::norm(*z) >= 16)
+            break;
+    }
+    return k;
+}
+
+const char kImportingFormula[] =
+    "importing {\n"
+    "import mathlib.complexmath as cm;\n"
+    "import mathlib.realmath as rm;\n"
+    "\tvoid init(void)\n\t{\n\t\tz=0;\n\t}\n"
+    "\tvoid loop(void)\n\t{\n\t\tz=cm.twice(z*z)+pixel*cm.mix(0.5,3);\n\t}\n"
+    "\tbool bailout(void)\n\t{\n\t\treturn(|z|<16);\n\t}\n}\n";
+
+TEST_F(ImportTest, CalledLibraryFunctionsAreCompiledAndRun)
+{
+    FormulaRun run;
+    ASSERT_TRUE(run.Compile(kImportingFormula, FK_ITERATION, SK_PLANE)) << run.error();
+
+    // The called functions got code; the uncalled import did not.
+    FormulaCompiler* compiler = run.Holder()->compiler;
+    for (const char* name : {"cm.twice", "cm.mix"}) {
+        SCOPED_TRACE(name);
+        FormulaFunction* f = static_cast<FormulaFunction*>(compiler->functions.Find(name));
+        ASSERT_NE(nullptr, f);
+        EXPECT_EQ(FUNCTION_DEFINED, f->stateWord);
+        EXPECT_NE(FUNCTION_NOT_COMPILED, f->codeLength);
+    }
+    FormulaFunction* half = static_cast<FormulaFunction*>(compiler->functions.Find("rm.half"));
+    ASSERT_NE(nullptr, half);
+    EXPECT_EQ(FUNCTION_DECLARED, half->stateWord);
+    EXPECT_EQ(FUNCTION_NOT_COMPILED, half->codeLength);
+
+    struct Case {
+        double re, im;
+    } cases[] = {{0.1, 0.2}, {0.2, 0.3}, {0.25, 0.1}, {-0.2, 0.4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.re << "," << c.im);
+        std::complex<long double> expected;
+        int iterations = ImportedIterations({c.re, c.im}, 100, &expected);
+        double pixel[4] = {c.re, c.im, 0, 0};
+        run.SetPixel(pixel);
+        EXPECT_EQ(iterations, run.Iterate(100));
+        double z[4];
+        run.GetZ(z);
+        EXPECT_NEAR((double)expected.real(), z[0], 1e-9 * (1 + std::abs((double)expected.real())));
+        EXPECT_NEAR((double)expected.imag(), z[1], 1e-9 * (1 + std::abs((double)expected.imag())));
+    }
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <stdio.h>
+
+#include <complex>
 #include <string>
 
 #include "tests/formulas/FormulaTestSupport.h"
@@ -138,6 +141,62 @@ TEST(SpxfcFormulaFiles, ImportsThroughTheSearchPath)
     run = RunTool("check --kind iteration \"" + file + "\"");
     EXPECT_EQ(1u, run.exitCode);
     EXPECT_NE(std::string::npos, run.output.find("Compiler error 813: Import library mathlib cannot be found.\n"));
+}
+
+// Two runnable entries, the second computing z = 2 z^2 + 1.5 pixel through
+// the functions twice(a) = a*2 and mix(x, y) = x*y of the fixture library.
+const char kRunnable[] =
+    "plain {\n  void init(void) {\n    z = 0;\n  }\n  void loop(void) {\n    z = z * z + pixel;\n  }\n"
+    "  bool bailout(void) {\n    return(|z| < 4);\n  }\n}\n\n"
+    "importing {\nimport mathlib.complexmath as cm;\nimport mathlib.realmath as rm;\n"
+    "  void init(void) {\n    z = 0;\n  }\n"
+    "  void loop(void) {\n    z = cm.twice(z * z) + pixel * cm.mix(0.5, 3);\n  }\n"
+    "  bool bailout(void) {\n    return(|z| < 16);\n  }\n}\n";
+
+TEST(SpxfcFormulaFiles, RunsAnEntryThatCallsAnImportedFunction)
+{
+    TempFolder folder;
+    std::string libs = folder.MakeFolder("libs");
+    folder.CopyFixture("mathlib.lib", "libs\\mathlib.lib");
+    std::string file = folder / "runnable.sfm";
+    ASSERT_TRUE(WriteBytes(file, Crlf(kRunnable)));
+
+    // The same loop in C++, counted as the iteration formula counts.
+    std::complex<long double> c(0.1L, 0.2L), z = 0;
+    int expected = 0;
+    while (expected < 100) {
+        z = z * z * 2.0L + c * 1.5L;
+        expected++;
+        if (std::norm(z) >= 16)
+            break;
+    }
+    ASSERT_GT(expected, 5);
+    ASSERT_LT(expected, 100);
+
+    ToolRun run = RunTool("run --kind iteration --path \"" + libs + "\" --entry importing \"" + file +
+                          "\" --pixel 0.1,0.2 --maxiter 100");
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    int iterations = -1;
+    double re = 0, im = 0;
+    ASSERT_EQ(3, sscanf(run.output.c_str(), "iterations=%d z=(%lf,%lf)", &iterations, &re, &im)) << run.output;
+    EXPECT_EQ(expected, iterations);
+    EXPECT_NEAR((double)z.real(), re, 1e-8 * std::abs((double)z.real()));
+    EXPECT_NEAR((double)z.imag(), im, 1e-8 * std::abs((double)z.imag()));
+
+    // --entry takes the other entry of the same file.
+    run = RunTool("run --kind iteration --entry PLAIN \"" + file + "\" --pixel 1,1 --maxiter 100");
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ("iterations=2 z=(1,3)\n", run.output);
+
+    // Without the search path the import fails; an entry the file lacks is
+    // a file error.
+    run = RunTool("run --kind iteration --entry importing \"" + file + "\" --pixel 0.1,0.2 --maxiter 100");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find("Compiler error 813: Import library mathlib cannot be found.\n"))
+        << run.output;
+    run = RunTool("run --kind iteration --entry third \"" + file + "\" --pixel 0.1,0.2 --maxiter 100");
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_EQ("", run.output);
 }
 
 }  // namespace
