@@ -1,6 +1,7 @@
 // "spxfc check --postfix": the element stream of every statement after the
 // pipeline, one line each, and the expression errors with their places.
 #include <gtest/gtest.h>
+#include "tests/support/ToolRunner.h"
 #include <windows.h>
 
 #include <stdio.h>
@@ -10,52 +11,9 @@
 
 namespace {
 
-struct ToolRun {
-    DWORD exitCode;
-    std::string output;   // stdout, CR LF as LF
-};
-
 ToolRun RunSpxfc(const std::string& arguments)
 {
-    ToolRun run{~0u, ""};
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string tool(path, n);
-    tool = tool.substr(0, tool.find_last_of("\\/") + 1) + "spxfc.exe";
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE readEnd, writeEnd;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0))
-        return run;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = writeEnd;
-    si.hStdError = nul;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION pi = {};
-    std::string command = "\"" + tool + "\" " + arguments;
-    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    if (nul != INVALID_HANDLE_VALUE)
-        CloseHandle(nul);
-    if (started) {
-        char chunk[4096];
-        DWORD got;
-        while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-            for (DWORD i = 0; i < got; i++) {
-                if (chunk[i] != '\r')
-                    run.output += chunk[i];
-            }
-        }
-        WaitForSingleObject(pi.hProcess, 30000);
-        GetExitCodeProcess(pi.hProcess, &run.exitCode);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    CloseHandle(readEnd);
-    return run;
+    return RunSibling("spxfc.exe", arguments);
 }
 
 class SpxfcPostfix : public ::testing::Test {

@@ -5,6 +5,7 @@
 // the write-back of a parameter a compiled formula assigns with the message
 // to the main frame, and the setters by name.
 #include <gtest/gtest.h>
+#include "tests/support/ToolRunner.h"
 #include <windows.h>
 
 #include <stdio.h>
@@ -419,44 +420,11 @@ TEST(WriteBack, TransformationsReadTheirOwnBlocks)
 // ---------------------------------------------------------------------------
 // spxfc run --const-params
 
-// Output of "spxfc run" with the arguments (stdout, CR dropped).
+// Output of "spxfc" with the arguments (stdout and stderr, CR dropped).
 std::string RunSpxfc(const std::string& arguments)
 {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string tool(path, n);
-    tool = tool.substr(0, tool.find_last_of("\\/") + 1) + "spxfc.exe";
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE readEnd, writeEnd;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0))
-        return "";
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = writeEnd;
-    si.hStdError = writeEnd;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION pi = {};
-    std::string command = "\"" + tool + "\" " + arguments;
-    std::string output;
-    if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-        CloseHandle(writeEnd);
-        char chunk[4096];
-        DWORD got;
-        while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-            for (DWORD i = 0; i < got; i++)
-                if (chunk[i] != '\r')
-                    output += chunk[i];
-        }
-        WaitForSingleObject(pi.hProcess, 60000);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    } else {
-        CloseHandle(writeEnd);
-    }
-    CloseHandle(readEnd);
-    return output;
+    ToolRun run = RunSibling("spxfc.exe", arguments);
+    return run.output + run.errors;
 }
 
 // Parameters compiled as fixed values give what variable ones give, for

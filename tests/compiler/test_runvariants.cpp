@@ -5,6 +5,7 @@
 // every FormulaRun and so "spxfc run" follows) and must pass its own
 // expectations in each.
 #include <gtest/gtest.h>
+#include "tests/support/ToolRunner.h"
 #include <windows.h>
 
 #include <string>
@@ -35,53 +36,23 @@ struct Outcome {
     std::string output;
 };
 
-std::string Sibling(const char* name)
-{
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string self(path, n);
-    return self.substr(0, self.find_last_of("\\/") + 1) + name;
-}
-
 // Runs the program with the gtest filter and the variant in its
 // environment; its output (stdout and stderr) is kept.
 Outcome RunVariant(const Program& program, const char* variant)
 {
     Outcome outcome{false, ~0u, ""};
-    std::string executable = Sibling(program.executable);
+    std::string executable = SiblingProgram(program.executable);
     if (GetFileAttributesA(executable.c_str()) == INVALID_FILE_ATTRIBUTES) {
         outcome.output = executable + " is missing";
         return outcome;
     }
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE readEnd, writeEnd;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0))
-        return outcome;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = writeEnd;
-    si.hStdError = writeEnd;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION pi = {};
-    std::string command = "\"" + executable + "\" --gtest_brief=1 \"--gtest_filter=" + program.filter + "\"";
     SetEnvironmentVariableA("SPIRALIX_FORMULA_VARIANT", variant);
-    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    ToolRun run = RunSibling(program.executable,
+                            std::string("--gtest_brief=1 \"--gtest_filter=") + program.filter + "\"", 600000);
     SetEnvironmentVariableA("SPIRALIX_FORMULA_VARIANT", nullptr);
-    CloseHandle(writeEnd);
-    if (started) {
-        outcome.started = true;
-        char chunk[4096];
-        DWORD got;
-        while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0)
-            outcome.output.append(chunk, got);
-        WaitForSingleObject(pi.hProcess, 600000);
-        GetExitCodeProcess(pi.hProcess, &outcome.exitCode);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    CloseHandle(readEnd);
+    outcome.started = run.started;
+    outcome.exitCode = run.exitCode;
+    outcome.output = run.output + run.errors;
     return outcome;
 }
 

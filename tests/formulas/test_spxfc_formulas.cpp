@@ -2,6 +2,7 @@
 // several (--entry), imports through a search path (--path), and index
 // files (index).
 #include <gtest/gtest.h>
+#include "tests/support/ToolRunner.h"
 #include <windows.h>
 
 #include <stdio.h>
@@ -15,57 +16,9 @@ using namespace formulatest;
 
 namespace {
 
-struct ToolRun {
-    DWORD exitCode;
-    std::string output;  // stdout with CR LF turned into LF
-};
-
-std::string ToolPath()
-{
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string p(path, n);
-    return p.substr(0, p.find_last_of("\\/") + 1) + "spxfc.exe";
-}
-
 ToolRun RunTool(const std::string& arguments)
 {
-    ToolRun run{~0u, ""};
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE readEnd, writeEnd;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0))
-        return run;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = writeEnd;
-    HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
-    si.hStdError = nul;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION pi = {};
-    std::string command = "\"" + ToolPath() + "\" " + arguments;
-    std::string buffer(command);
-    BOOL started = CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    if (nul != INVALID_HANDLE_VALUE)
-        CloseHandle(nul);
-    if (started) {
-        char chunk[4096];
-        DWORD got;
-        while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-            for (DWORD i = 0; i < got; i++) {
-                if (chunk[i] != '\r')
-                    run.output += chunk[i];
-            }
-        }
-        WaitForSingleObject(pi.hProcess, 30000);
-        GetExitCodeProcess(pi.hProcess, &run.exitCode);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    CloseHandle(readEnd);
-    return run;
+    return RunSibling("spxfc.exe", arguments);
 }
 
 const char kTwoEntries[] =

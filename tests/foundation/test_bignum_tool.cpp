@@ -8,85 +8,16 @@
 #include <vector>
 
 #include "tests/foundation/BignumTestSupport.h"
+#include "tests/support/ToolRunner.h"
 
 namespace {
 
-struct ToolRun {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string out;
-    std::string err;
-};
-
-std::string ToolPath()
-{
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path, n);
-    size_t slash = s.find_last_of("\\/");
-    return s.substr(0, slash + 1) + "spxbig.exe";
-}
-
-std::string TempFile()
-{
-    char dir[MAX_PATH], path[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    GetTempFileNameA(dir, "spx", 0, path);
-    return path;
-}
-
-std::string ReadAndDelete(const std::string& path)
-{
-    std::string text;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (f) {
-        int c;
-        while ((c = fgetc(f)) != EOF)
-            if (c != '\r')
-                text += (char)c;
-        fclose(f);
-    }
-    DeleteFileA(path.c_str());
-    return text;
-}
-
-HANDLE OpenInheritable(const std::string& path)
-{
-    SECURITY_ATTRIBUTES sa = { sizeof(sa), nullptr, TRUE };
-    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
 ToolRun Spxbig(const std::vector<std::string>& args)
 {
-    ToolRun run;
-    std::string command = "\"" + ToolPath() + "\"";
+    std::string arguments;
     for (const std::string& a : args)
-        command += " " + a;
-    std::string outPath = TempFile(), errPath = TempFile();
-    HANDLE out = OpenInheritable(outPath);
-    HANDLE err = OpenInheritable(errPath);
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = out;
-    si.hStdError = err;
-    PROCESS_INFORMATION pi = {};
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
-    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                  nullptr, nullptr, &si, &pi);
-    CloseHandle(out);
-    CloseHandle(err);
-    if (started) {
-        WaitForSingleObject(pi.hProcess, 60000);
-        GetExitCodeProcess(pi.hProcess, &run.exitCode);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    run.out = ReadAndDelete(outPath);
-    run.err = ReadAndDelete(errPath);
-    return run;
+        arguments += (arguments.empty() ? "" : " ") + a;
+    return RunSibling("spxbig.exe", arguments);
 }
 
 } // namespace
@@ -109,8 +40,8 @@ TEST(BignumTool, PrintsResultsInScientificForm)
     for (const Case& c : cases) {
         ToolRun run = Spxbig(c.args);
         EXPECT_EQ(0u, run.exitCode) << c.args[0];
-        EXPECT_EQ(c.out, run.out) << c.args[0] << " " << c.args[1];
-        EXPECT_EQ("", run.err) << c.args[0];
+        EXPECT_EQ(c.out, run.output) << c.args[0] << " " << c.args[1];
+        EXPECT_EQ("", run.errors) << c.args[0];
     }
 }
 
@@ -133,8 +64,8 @@ TEST(BignumTool, RejectsMalformedInput)
     for (const Case& c : cases) {
         ToolRun run = Spxbig(c.args);
         EXPECT_NE(0u, run.exitCode) << c.message;
-        EXPECT_NE(std::string::npos, run.err.find(c.message)) << run.err;
-        EXPECT_EQ("", run.out) << c.message;
+        EXPECT_NE(std::string::npos, run.errors.find(c.message)) << run.errors;
+        EXPECT_EQ("", run.output) << c.message;
     }
 }
 
@@ -159,7 +90,7 @@ TEST(BignumTool, OutOfMemoryNamesTheRoutineAndEndsTheProcess)
     for (const Case& c : cases) {
         ToolRun run = Spxbig(c.args);
         EXPECT_EQ(c.exitCode, run.exitCode) << c.message;
-        EXPECT_EQ(c.message, run.err);
-        EXPECT_EQ("", run.out) << c.message;
+        EXPECT_EQ(c.message, run.errors);
+        EXPECT_EQ("", run.output) << c.message;
     }
 }

@@ -1,0 +1,79 @@
+#include "tests/support/ToolRunner.h"
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+std::string TempFile()
+{
+    char folder[MAX_PATH], path[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    GetTempFileNameA(folder, "run", 0, path);
+    return path;
+}
+
+HANDLE OpenInheritable(const std::string& path)
+{
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+std::string ReadAndDelete(const std::string& path)
+{
+    std::string text;
+    if (FILE* f = fopen(path.c_str(), "rb")) {
+        int c;
+        while ((c = fgetc(f)) != EOF)
+            if (c != '\r')
+                text += static_cast<char>(c);
+        fclose(f);
+    }
+    DeleteFileA(path.c_str());
+    return text;
+}
+
+} // namespace
+
+std::string SiblingProgram(const std::string& name)
+{
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string self(path, n);
+    return self.substr(0, self.find_last_of("\\/") + 1) + name;
+}
+
+ToolRun RunSibling(const std::string& program, const std::string& arguments, DWORD timeoutMs)
+{
+    ToolRun run;
+    std::string command = "\"" + SiblingProgram(program) + "\"";
+    if (!arguments.empty())
+        command += " " + arguments;
+    std::string outPath = TempFile(), errPath = TempFile();
+    HANDLE out = OpenInheritable(outPath);
+    HANDLE err = OpenInheritable(errPath);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = out;
+    si.hStdError = err;
+    PROCESS_INFORMATION pi = {};
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    run.started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                 nullptr, &si, &pi) != 0;
+    CloseHandle(out);
+    CloseHandle(err);
+    if (run.started) {
+        if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0)
+            GetExitCodeProcess(pi.hProcess, &run.exitCode);
+        else
+            TerminateProcess(pi.hProcess, ~0u);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    run.output = ReadAndDelete(outPath);
+    run.errors = ReadAndDelete(errPath);
+    return run;
+}
