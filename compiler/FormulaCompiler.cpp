@@ -531,7 +531,7 @@ bool FormulaCompiler::doCompile(const char* text, int dataTopIn, int dataBottomI
 
     // 3. Fractal, data counters, help texts.
     fractal = fractalIn;
-    precisionLevel = precisionLevelForFractal();
+    setPrecisionLevel();
     initialDataTop = dataTopIn;
     initialDataBottom = dataBottomIn;
     FreeHelpTexts(helpFiles);

@@ -764,11 +764,12 @@ public:
     bool needsAnotherRound(int pass, int cycle);
     void releaseReads();
     void clearReadLists();
-    // Precision level for the fractal compiled for (0 without one); the
-    // zoom-depth levels 2 and 3 come with the view geometry.
-    int precisionLevelForFractal() const;
-    // Whether the driver makes its optimizer notes: off until the
-    // optimizer settles the current types across cycles.
+    // Sets precisionLevel for the fractal compiled for: 0 without one, 1
+    // for quaternions and attractors, else by the view's width
+    // (BottomRightR - TopLeftR, precisionLevelForWidth).
+    void setPrecisionLevel();
+    // Whether the driver makes its optimizer notes (variables declared
+    // wider than the values they hold).
     bool typesAnalysed() const;
 
     // ===== Constant folding and the optimizer (compiler/ConstantFolding.cpp,

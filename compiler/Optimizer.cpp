@@ -68,6 +68,11 @@ bool FormulaCompiler::needsAnotherRound(int pass, int /*cycle*/)
         return false;
     bool early = pass == 0 || pass == 1;
     auto settled = [&](const FormulaSymbol* s, bool local) {
+        // Read while its current type was narrower than the type it ended
+        // up with: those reads took too few components, the next cycle
+        // starts from the wider type.
+        if (s->readType >= DT_COMPLEX && s->readType <= DT_QUATERNION && s->readType != s->currentType)
+            return false;
         if (s->symbolClass != SYM_VARIABLE)
             return true;
         if (early && s->constantSure == FACT_NO)
@@ -177,13 +182,23 @@ int FormulaCompiler::precisionLevelForWidth(double width)
     return digits < 5 ? 1 : digits < 12 ? 2 : 3;
 }
 
-int FormulaCompiler::precisionLevelForFractal() const
+void FormulaCompiler::setPrecisionLevel()
 {
-    if (!fractal)
-        return 0;
-    // Quaternions and attractors, and fractals whose view geometry is not
-    // held yet, compute at the level of an ordinary view.
-    return 1;
+    if (!fractal) {
+        precisionLevel = 0;
+        return;
+    }
+    int type = fractal->header ? fractal->header->Type : -1;
+    const ViewParameters* view = fractal->typeParameters;
+    if (type == FT_QUATERNION || type == FT_ATTRACTOR || !view) {
+        precisionLevel = 1;
+        return;
+    }
+    // The width in arbitrary precision: a deep zoom's corners differ far
+    // below what their doubles could tell apart. (The temporary is released
+    // under the library's lock by BigNumber itself.)
+    double width = (view->BottomRightR - view->TopLeftR).ToDouble();
+    precisionLevel = precisionLevelForWidth(width);
 }
 
 // ---------------------------------------------------------------------------

@@ -8,8 +8,8 @@
 
 bool FormulaCompiler::typesAnalysed() const
 {
-    // The pipeline widens current types (checkReturntype), but their
-    // narrowing across cycles is the optimizer's: until it exists the notes
-    // stay off.
-    return false;
+    // The current types are settled across cycles (a variable read
+    // narrower than it ended up asks for another cycle), so what they say
+    // about the declarations holds.
+    return true;
 }

@@ -5,15 +5,23 @@ FractalHeader::FractalHeader()
 {
 }
 
+ViewParameters::ViewParameters()
+    : Stretch(0), RotateX(50), RotateY(50), Angle(0), InvRadius(1.0), Inversion(0), ColormodeType(0),
+      ColormodeSpeed(1.0), ColormodeAccel(1.0), ColorSmoothing(0.0)
+{
+}
+
 Fractal::Fractal()
     : header(new FractalHeader()), magic(FRACTAL_MAGIC), imageLockCount(0),
-      baseFractal(NULL), task(NULL), folder(NULL)
+      baseFractal(NULL), task(NULL), folder(NULL), typeParameters(NULL)
 {
 }
 
 Fractal::~Fractal()
 {
     magic = 0;
+    delete typeParameters;
+    typeParameters = NULL;
     delete header;
     header = NULL;
 }

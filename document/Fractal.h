@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include "foundation/List.h"
+#include "foundation/bignum/BigNumber.h"
 
 class FractalTask;
 class FractalFolder;
@@ -32,6 +33,29 @@ struct FractalHeader {
     int DisplayDepth;   // bits per pixel of the image: 8 or 24
 };
 
+// The first part of every type's parameter block: the shown area of the
+// complex plane (corners in arbitrary precision), its rotation, an
+// inversion and the colour mode. A packed record: the parameter tables walk
+// it field by field (a BigNumber is one handle, 4 bytes).
+#pragma pack(push, 4)
+struct ViewParameters {
+    ViewParameters();
+
+    BigNumber TopLeftR, TopLeftI;
+    BigNumber BottomRightR, BottomRightI;
+    BigNumber TopRightR, TopRightI;   // used only when Stretch is 1
+    int Stretch;                      // 1: parallelogram of the three corners
+    double RotateX, RotateY;          // rotation centre in percent
+    double Angle;                     // degrees
+    double InvRadius;
+    BigNumber InvCenterX, InvCenterY;
+    int Inversion;
+    int ColormodeType;
+    double ColormodeSpeed, ColormodeAccel;
+    double ColorSmoothing;
+};
+#pragma pack(pop)
+
 // One fractal: its parameters and, while its window is open, its task.
 class Fractal : public ListNode {
 public:
@@ -55,4 +79,7 @@ public:
     Fractal* baseFractal;           // the layered fractal of a layer, else null
     FractalTask* task;              // the calculation context while the window is open
     FractalFolder* folder;          // the folder holding the fractal
+    // The type's parameter block, owned (deleted with the fractal); every
+    // block begins with ViewParameters. Null when the type has none.
+    ViewParameters* typeParameters;
 };
