@@ -416,6 +416,17 @@ int FormulaCompiler::createConstants(int32_t* stream)
     auto straightLine = [&]() {
         return jumpStack->isEmpty() && (!currentFunction || isSectionFunction(currentFunction->decoratedName));
     };
+    // In code that always runs, before every section that could read the
+    // value: the declarations, init_once and init. The loop may run no
+    // times, and bailout, stop, final or transform may run before (or
+    // without) any other section's assignment, so a value set there is not
+    // the value every read sees.
+    auto runsFirst = [&]() {
+        if (!currentFunction)
+            return true;
+        const char* name = currentFunction->decoratedName;
+        return strcmp(name, "Vinit_once@@") == 0 || strcmp(name, "Vinit@@") == 0;
+    };
     auto singleSymbol = [&](const Operand& o) -> FormulaSymbol* {
         if (o.last - o.first + 1 != 2 || stream[o.first] != OPC_VARIABLE)
             return nullptr;
@@ -521,9 +532,9 @@ int FormulaCompiler::createConstants(int32_t* stream)
                     if (!known || (t->assigned == FACT_NO && memcmp(v, t->value, sizeof v) != 0))
                         t->constant = FACT_NO;
                     // Read before this assignment, assigned in a branch, a
-                    // loop or a function that may not run: the value is not
-                    // the same everywhere.
-                    if (t->runtimeRead == FACT_YES || !straightLine())
+                    // loop, a function or a section that may not run first:
+                    // the value is not the same everywhere.
+                    if (t->runtimeRead == FACT_YES || !straightLine() || !runsFirst())
                         t->constant = FACT_NO;
                     if (t->constant != FACT_NO && t->constantSure != FACT_NO && whole) {
                         t->assigned = FACT_NO;

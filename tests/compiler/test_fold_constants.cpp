@@ -324,6 +324,30 @@ TEST(ConstantVariables, ValuesThatChangeStayVariables)
     }
 }
 
+// A constant assigned only in the loop is not a constant of final: with no
+// loop run, final sees the variable's initial 0.
+TEST(ConstantVariables, LoopAssignmentIsNoConstantForFinal)
+{
+    const char* text =
+        "C {\n  real t;\n  void loop(void) {\n    t = 3;\n  }\n"
+        "  void final(void) {\n    index = t + 1;\n  }\n}\n";
+    const struct {
+        int loops;
+        double index;
+    } cases[] = {{0, 1.0}, {2, 4.0}};
+    for (int variant = 0; variant < 3; variant++) {
+        for (const auto& c : cases) {
+            FormulaRun run;
+            run.SetOptimization(variant != 0);
+            run.SetVariablesReadBack(variant != 2);
+            ASSERT_TRUE(run.Compile(text, FK_COLORING, SK_PLANE)) << run.error();
+            double z[2] = {0.5, 0.25};
+            run.Colour(z, 5, c.loops);
+            EXPECT_EQ(c.index, run.GetIndex()) << "variant " << variant << " loops " << c.loops;
+        }
+    }
+}
+
 TEST(Shuffle, HeavierRightOperandsGoFirst)
 {
     struct Case {
