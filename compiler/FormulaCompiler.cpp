@@ -8,6 +8,8 @@
 #include <string.h>
 #include <windows.h>
 
+#include <vector>
+
 #include "app/FailureReport.h"
 #include "app/Messages.h"
 #include "calc/FractalTask.h"
@@ -817,16 +819,75 @@ bool FormulaCompiler::runStatementLoop(char*& text)
     return true;
 }
 
+namespace {
+
+bool IsImportNameCharacter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.';
+}
+
+// Whether text calls name: the whole name followed by blanks and "(".
+bool CallsByName(const char* text, const char* name)
+{
+    size_t length = strlen(name);
+    for (const char* p = strstr(text, name); p != nullptr; p = strstr(p + 1, name)) {
+        if (p != text && IsImportNameCharacter(p[-1]))
+            continue;
+        const char* q = p + length;
+        while (*q == ' ' || *q == '\t' || *q == '\r' || *q == '\n')
+            q++;
+        if (*q == '(')
+            return true;
+    }
+    return false;
+}
+
+const char* ImportedSource(const FormulaFunction* f)
+{
+    if (!f->imported || !f->sourceText || !f->sourceText->GetData())
+        return nullptr;
+    return static_cast<const char*>(f->sourceText->GetData());
+}
+
+}  // namespace
+
 // Writes the definitions of the imported functions the formula calls into
 // generatedText: result type, the alias-qualified name and the rest of the
-// kept source from its "(" on.
+// kept source from its "(" on. An imported function called only by another
+// imported function is needed as well: the set grows by the imported
+// functions called in the bodies already taken until nothing new is found.
 void FormulaCompiler::appendImportedBodies()
 {
-    generatedText->Reset(300);
-    int used = 0;
+    std::vector<FormulaFunction*> imported;
+    std::vector<char> needed;
     for (ListNode* n = functions.GetHead(); n; n = n->next) {
         FormulaFunction* f = static_cast<FormulaFunction*>(n);
-        if (!f->imported || f->callCount < 1 || !f->sourceText || !f->sourceText->GetData())
+        if (!ImportedSource(f))
+            continue;
+        imported.push_back(f);
+        needed.push_back(f->callCount > 0);
+    }
+    for (bool grown = true; grown;) {
+        grown = false;
+        for (size_t i = 0; i < imported.size(); i++) {
+            if (!needed[i])
+                continue;
+            const char* source = ImportedSource(imported[i]);
+            const char* body = strchr(source, '{');
+            for (size_t j = 0; body && j < imported.size(); j++) {
+                if (!needed[j] && CallsByName(body, imported[j]->name)) {
+                    needed[j] = 1;
+                    grown = true;
+                }
+            }
+        }
+    }
+
+    generatedText->Reset(300);
+    int used = 0;
+    for (size_t i = 0; i < imported.size(); i++) {
+        FormulaFunction* f = imported[i];
+        if (!needed[i])
             continue;
         const char* source = static_cast<const char*>(f->sourceText->GetData());
         const char* p = source;

@@ -38,6 +38,81 @@ bool IsWhite(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+bool IsNameStart(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+bool IsNameCharacter(char c)
+{
+    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '.';
+}
+
+// The plain function names of the class, from the decorated names of its
+// "F:" lines ("F:Ctwice@@C##..." -> "twice").
+std::vector<std::string> ClassFunctionNames(const char* index)
+{
+    std::vector<std::string> names;
+    for (const char* line = index; line != nullptr && *line != 0;) {
+        const char* end = strchr(line, '\n');
+        if (end == nullptr)
+            end = line + strlen(line);
+        std::string text(line, (size_t)(end - line));
+        if (text.compare(0, 2, "F:") == 0 && text.size() > 3) {
+            size_t at = text.find("@@", 3);
+            if (at != std::string::npos && at > 3)
+                names.push_back(text.substr(3, at - 3));
+        }
+        line = *end ? end + 1 : end;
+    }
+    return names;
+}
+
+// Inside a library a function calls the other functions of its class by
+// their plain names; the formula knows them only under the alias. Gives the
+// calls of class functions in body (names followed by "(", outside
+// strings) the alias.
+std::string QualifyClassCalls(const std::string& body, const std::vector<std::string>& names,
+                              const char* alias)
+{
+    std::string out;
+    out.reserve(body.size() + 64);
+    bool inString = false;
+    size_t p = 0;
+    while (p < body.size()) {
+        char c = body[p];
+        if (c == '"' || c == '\n') {
+            inString = c == '"' ? !inString : false;
+            out += c;
+            p++;
+            continue;
+        }
+        if (inString || !IsNameCharacter(c)) {
+            out += c;
+            p++;
+            continue;
+        }
+        size_t end = p;
+        while (end < body.size() && IsNameCharacter(body[end]))
+            end++;
+        std::string name = body.substr(p, end - p);
+        size_t look = end;
+        while (look < body.size() && IsWhite(body[look]))
+            look++;
+        if (IsNameStart(c) && look < body.size() && body[look] == '(') {
+            for (const std::string& known : names) {
+                if (known == name) {
+                    out += alias;
+                    break;
+                }
+            }
+        }
+        out += name;
+        p = end;
+    }
+    return out;
+}
+
 // Replaces a compiler text block by a new one of capacity bytes holding
 // text.
 char* NewTextBlock(char* old, const std::string& text, size_t capacity)
@@ -185,9 +260,15 @@ void FormulaCompiler::takeImportedFunctionSource(FormulaFunction* function)
     int length = (int)strlen(librarySource);
     if (first < 0 || last < first || last >= length)
         return;
+    // The head stays as in the library; the calls in the body get the alias.
+    std::string source(librarySource + first, (size_t)(last - first + 1));
+    size_t brace = source.find('{');
+    if (brace != std::string::npos)
+        source = source.substr(0, brace) +
+                 QualifyClassCalls(source.substr(brace), ClassFunctionNames(libraryIndex), aliasName);
     delete function->sourceText;
-    function->sourceText = new GrowBuffer(last - first + 2);
+    function->sourceText = new GrowBuffer((int)source.size() + 1);
     if (function->sourceText->GetData() != nullptr)
-        memcpy(function->sourceText->GetData(), librarySource + first, (size_t)(last - first + 1));
+        memcpy(function->sourceText->GetData(), source.c_str(), source.size() + 1);
     function->imported = 1;
 }

@@ -199,4 +199,63 @@ TEST_F(ImportTest, CalledLibraryFunctionsAreCompiledAndRun)
     }
 }
 
+// The library's quad(a) calls its sibling twice(a) by the plain name; the
+// formula calls only ch.quad: z = 4 z^2 + c.
+const char kChainFormula[] =
+    "chained {\n"
+    "import chainlib.chain as ch;\n"
+    "\tvoid init(void)\n\t{\n\t\tz=0;\n\t}\n"
+    "\tvoid loop(void)\n\t{\n\t\tz=ch.quad(z*z)+pixel;\n\t}\n"
+    "\tbool bailout(void)\n\t{\n\t\treturn(|z|<16);\n\t}\n}\n";
+
+TEST_F(ImportTest, LibraryFunctionsCallingTheirSiblingsAreCompiledAndRun)
+{
+    folder.CopyFixture("chainlib.lib", "libs\\chainlib.lib");
+    ClearFormulaTrees();
+    ScanFormulaFolder(root.c_str(), root.c_str());
+
+    FormulaRun run;
+    ASSERT_TRUE(run.Compile(kChainFormula, FK_ITERATION, SK_PLANE)) << run.error();
+    FormulaCompiler* compiler = run.Holder()->compiler;
+    auto find = [compiler](const char* name) {
+        return static_cast<FormulaFunction*>(compiler->functions.Find(name));
+    };
+
+    // The calls in the body take the alias; the head stays as in the library.
+    ASSERT_NE(nullptr, find("ch.quad"));
+    EXPECT_EQ("complex quad(complex a)\n\t{\n\t\treturn(ch.twice(ch.twice(a)));\n\t}", Source(find("ch.quad")));
+
+    // twice is called only from quad and is compiled all the same.
+    for (const char* name : {"ch.quad", "ch.twice"}) {
+        SCOPED_TRACE(name);
+        ASSERT_NE(nullptr, find(name));
+        EXPECT_EQ(FUNCTION_DEFINED, find(name)->stateWord);
+        EXPECT_NE(FUNCTION_NOT_COMPILED, find(name)->codeLength);
+    }
+    ASSERT_NE(nullptr, find("ch.unused"));
+    EXPECT_EQ(FUNCTION_NOT_COMPILED, find("ch.unused")->codeLength);
+
+    struct Case {
+        double re, im;
+    } cases[] = {{0.1, 0.2}, {-0.15, 0.1}, {0.3, -0.25}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.re << "," << c.im);
+        std::complex<long double> z = 0, pixel(c.re, c.im);
+        int expected = 0;
+        while (expected < 50) {
+            z = z * z * 4.0L + pixel;
+            expected++;
+            if (std::norm(z) >= 16)
+                break;
+        }
+        double point[4] = {c.re, c.im, 0, 0};
+        run.SetPixel(point);
+        EXPECT_EQ(expected, run.Iterate(50));
+        double result[4];
+        run.GetZ(result);
+        EXPECT_NEAR((double)z.real(), result[0], 1e-9 * (1 + std::abs((double)z.real())));
+        EXPECT_NEAR((double)z.imag(), result[1], 1e-9 * (1 + std::abs((double)z.imag())));
+    }
+}
+
 }  // namespace
