@@ -208,40 +208,62 @@ bool isBlank(int c)
 
 namespace {
 
+// Writes a small call thunk into its own executable page; the control word
+// of compiled code sits in the same page, behind the code.
+class ThunkWriter {
+public:
+    ThunkWriter()
+    {
+        memory = static_cast<uint8_t*>(
+            VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_EXECUTE_READWRITE));
+        if (memory) {
+            uint16_t cw = COMPILED_CODE_CONTROL_WORD;
+            memcpy(memory + 2048, &cw, 2);
+        }
+    }
+    bool Ok() const { return memory != nullptr; }
+    uint32_t ControlWordAddress() const { return (uint32_t)(uintptr_t)(memory + 2048); }
+    void put(std::initializer_list<uint8_t> bytes)
+    {
+        for (uint8_t b : bytes)
+            memory[p++] = b;
+    }
+    void put32(uint32_t v)
+    {
+        memcpy(memory + p, &v, 4);
+        p += 4;
+    }
+    uint8_t* Finish()
+    {
+        FlushInstructionCache(GetCurrentProcess(), memory, (SIZE_T)p);
+        return memory;
+    }
+
+private:
+    uint8_t* memory;
+    int p = 0;
+};
+
 // int32_t thunk(const void* code, void* dataBase, int32_t counter), cdecl:
 // saves the caller's registers and x87 state, sets EDI, ECX and the control
 // word of compiled code, calls the code and restores everything.
 uint8_t* MakeThunk()
 {
-    uint8_t* memory = static_cast<uint8_t*>(
-        VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_EXECUTE_READWRITE));
-    if (!memory)
+    ThunkWriter w;
+    if (!w.Ok())
         return nullptr;
-    uint8_t* controlWord = memory + 2048;
-    uint16_t cw = COMPILED_CODE_CONTROL_WORD;
-    memcpy(controlWord, &cw, 2);
-    int p = 0;
-    auto put = [&](std::initializer_list<uint8_t> bytes) {
-        for (uint8_t b : bytes)
-            memory[p++] = b;
-    };
-    auto put32 = [&](uint32_t v) {
-        memcpy(memory + p, &v, 4);
-        p += 4;
-    };
-    put({0x55, 0x53, 0x56, 0x57});               // push ebp, ebx, esi, edi
-    put({0x81, 0xEC}); put32(112);               // sub esp, 112
-    put({0xDD, 0x34, 0x24});                     // fnsave [esp]
-    put({0x8B, 0x84, 0x24}); put32(132);         // mov eax, [esp+132]  code
-    put({0x8B, 0xBC, 0x24}); put32(136);         // mov edi, [esp+136]  data base
-    put({0x8B, 0x8C, 0x24}); put32(140);         // mov ecx, [esp+140]  counter
-    put({0xD9, 0x2D}); put32((uint32_t)(uintptr_t)controlWord);   // fldcw [cw]
-    put({0xFF, 0xD0});                           // call eax
-    put({0xDD, 0x24, 0x24});                     // frstor [esp]
-    put({0x81, 0xC4}); put32(112);               // add esp, 112
-    put({0x5F, 0x5E, 0x5B, 0x5D, 0xC3});         // pop edi, esi, ebx, ebp; ret
-    FlushInstructionCache(GetCurrentProcess(), memory, (SIZE_T)p);
-    return memory;
+    w.put({0x55, 0x53, 0x56, 0x57});               // push ebp, ebx, esi, edi
+    w.put({0x81, 0xEC}); w.put32(112);             // sub esp, 112
+    w.put({0xDD, 0x34, 0x24});                     // fnsave [esp]
+    w.put({0x8B, 0x84, 0x24}); w.put32(132);       // mov eax, [esp+132]  code
+    w.put({0x8B, 0xBC, 0x24}); w.put32(136);       // mov edi, [esp+136]  data base
+    w.put({0x8B, 0x8C, 0x24}); w.put32(140);       // mov ecx, [esp+140]  counter
+    w.put({0xD9, 0x2D}); w.put32(w.ControlWordAddress());   // fldcw [cw]
+    w.put({0xFF, 0xD0});                           // call eax
+    w.put({0xDD, 0x24, 0x24});                     // frstor [esp]
+    w.put({0x81, 0xC4}); w.put32(112);             // add esp, 112
+    w.put({0x5F, 0x5E, 0x5B, 0x5D, 0xC3});         // pop edi, esi, ebx, ebp; ret
+    return w.Finish();
 }
 
 // The light form for routines run again and again (a pixel's iterations):
@@ -249,37 +271,23 @@ uint8_t* MakeThunk()
 // afterwards instead of the whole state being saved and restored.
 uint8_t* MakeLightThunk()
 {
-    uint8_t* memory = static_cast<uint8_t*>(
-        VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_EXECUTE_READWRITE));
-    if (!memory)
+    ThunkWriter w;
+    if (!w.Ok())
         return nullptr;
-    uint8_t* controlWord = memory + 2048;
-    uint16_t cw = COMPILED_CODE_CONTROL_WORD;
-    memcpy(controlWord, &cw, 2);
-    int p = 0;
-    auto put = [&](std::initializer_list<uint8_t> bytes) {
-        for (uint8_t b : bytes)
-            memory[p++] = b;
-    };
-    auto put32 = [&](uint32_t v) {
-        memcpy(memory + p, &v, 4);
-        p += 4;
-    };
-    put({0x55, 0x53, 0x56, 0x57});               // push ebp, ebx, esi, edi
-    put({0x83, 0xEC, 0x04});                     // sub esp, 4
-    put({0xD9, 0x3C, 0x24});                     // fnstcw [esp]
-    put({0x8B, 0x44, 0x24, 0x18});               // mov eax, [esp+24]  code
-    put({0x8B, 0x7C, 0x24, 0x1C});               // mov edi, [esp+28]  data base
-    put({0x8B, 0x4C, 0x24, 0x20});               // mov ecx, [esp+32]  counter
-    put({0xD9, 0x2D}); put32((uint32_t)(uintptr_t)controlWord);   // fldcw [cw]
-    put({0xFF, 0xD0});                           // call eax
+    w.put({0x55, 0x53, 0x56, 0x57});               // push ebp, ebx, esi, edi
+    w.put({0x83, 0xEC, 0x04});                     // sub esp, 4
+    w.put({0xD9, 0x3C, 0x24});                     // fnstcw [esp]
+    w.put({0x8B, 0x44, 0x24, 0x18});               // mov eax, [esp+24]  code
+    w.put({0x8B, 0x7C, 0x24, 0x1C});               // mov edi, [esp+28]  data base
+    w.put({0x8B, 0x4C, 0x24, 0x20});               // mov ecx, [esp+32]  counter
+    w.put({0xD9, 0x2D}); w.put32(w.ControlWordAddress());   // fldcw [cw]
+    w.put({0xFF, 0xD0});                           // call eax
     for (uint8_t r = 0; r < 8; r++)
-        put({0xDD, (uint8_t)(0xC0 + r)});        // ffree st(r)
-    put({0xD9, 0x2C, 0x24});                     // fldcw [esp]
-    put({0x83, 0xC4, 0x04});                     // add esp, 4
-    put({0x5F, 0x5E, 0x5B, 0x5D, 0xC3});         // pop edi, esi, ebx, ebp; ret
-    FlushInstructionCache(GetCurrentProcess(), memory, (SIZE_T)p);
-    return memory;
+        w.put({0xDD, (uint8_t)(0xC0 + r)});        // ffree st(r)
+    w.put({0xD9, 0x2C, 0x24});                     // fldcw [esp]
+    w.put({0x83, 0xC4, 0x04});                     // add esp, 4
+    w.put({0x5F, 0x5E, 0x5B, 0x5D, 0xC3});         // pop edi, esi, ebx, ebp; ret
+    return w.Finish();
 }
 
 }  // namespace

@@ -92,6 +92,28 @@ int PrintBox(UINT /*style*/, const char* title, const char* text)
     return IDOK;
 }
 
+// The formula kind and sub kind named on the command line; -1 when unknown.
+int ParseKind(const char* name)
+{
+    static const struct { const char* name; int kind; } kinds[] = {
+        {"iteration", FK_ITERATION}, {"coloring", FK_COLORING},
+        {"transformation", FK_TRANSFORMATION}, {"library", FK_LIBRARY}};
+    for (const auto& k : kinds)
+        if (strcmp(name, k.name) == 0)
+            return k.kind;
+    return -1;
+}
+
+int ParseSubKind(const char* name)
+{
+    static const struct { const char* name; int subKind; } subKinds[] = {
+        {"plane", SK_PLANE}, {"quaternion", SK_QUATERNION}, {"attractor", SK_ATTRACTOR}};
+    for (const auto& k : subKinds)
+        if (strcmp(name, k.name) == 0)
+            return k.subKind;
+    return -1;
+}
+
 int Usage()
 {
     fprintf(stderr,
@@ -382,26 +404,12 @@ int Check(int argc, char** argv)
         } else if (strcmp(a, "--path") == 0 && i + 1 < argc) {
             searchPath = argv[++i];
         } else if (strcmp(a, "--kind") == 0 && i + 1 < argc) {
-            const char* k = argv[++i];
-            if (strcmp(k, "iteration") == 0)
-                kind = FK_ITERATION;
-            else if (strcmp(k, "coloring") == 0)
-                kind = FK_COLORING;
-            else if (strcmp(k, "transformation") == 0)
-                kind = FK_TRANSFORMATION;
-            else if (strcmp(k, "library") == 0)
-                kind = FK_LIBRARY;
-            else
+            kind = ParseKind(argv[++i]);
+            if (kind < 0)
                 return Usage();
         } else if (strcmp(a, "--subkind") == 0 && i + 1 < argc) {
-            const char* k = argv[++i];
-            if (strcmp(k, "plane") == 0)
-                subKind = SK_PLANE;
-            else if (strcmp(k, "quaternion") == 0)
-                subKind = SK_QUATERNION;
-            else if (strcmp(k, "attractor") == 0)
-                subKind = SK_ATTRACTOR;
-            else
+            subKind = ParseSubKind(argv[++i]);
+            if (subKind < 0)
                 return Usage();
         } else if (strcmp(a, "--symbols") == 0) {
             symbols = true;
@@ -568,20 +576,12 @@ int Run(int argc, char** argv)
         } else if (strcmp(a, "--path") == 0 && more) {
             searchPath = argv[++i];
         } else if (strcmp(a, "--kind") == 0 && more) {
-            const char* k = argv[++i];
-            if (strcmp(k, "iteration") == 0)
-                kind = FK_ITERATION;
-            else if (strcmp(k, "coloring") == 0)
-                kind = FK_COLORING;
-            else
+            kind = ParseKind(argv[++i]);
+            if (kind != FK_ITERATION && kind != FK_COLORING)
                 return Usage();
         } else if (strcmp(a, "--subkind") == 0 && more) {
-            const char* k = argv[++i];
-            if (strcmp(k, "plane") == 0)
-                subKind = SK_PLANE;
-            else if (strcmp(k, "quaternion") == 0)
-                subKind = SK_QUATERNION;
-            else
+            subKind = ParseSubKind(argv[++i]);
+            if (subKind != SK_PLANE && subKind != SK_QUATERNION)
                 return Usage();
         } else if (strcmp(a, "--pixel") == 0 && more) {
             pixelCount = ParseNumbers(argv[++i], pixel);
