@@ -172,12 +172,17 @@ void M_fast_mul_fft(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
     M_fft_inverse(fa, n);
 
     // Round to integers and carry in base 10000, from the last element up.
+    // The elements lie within a small fraction of their integers, so
+    // rounding to the nearest is exact, and (t - 4999.5) / 10000 lies at
+    // least 0.00005 from a half, so rounding it gives t / 10000 cut down.
+    // llrint is one fistp on the x87, where floor must switch the rounding
+    // mode twice.
     double scale = 2.0 / n;
-    double carry = 0.0;
+    long long carry = 0;
     for (int k = n - 2; k >= 0; k--) {
-        double t = floor(fa[k] * scale + carry + 0.5);
-        carry = floor(t / 10000.0);
-        fa[k] = t - carry * 10000.0;
+        long long t = llrint(fa[k] * scale) + carry;
+        carry = llrint(((double)t - 4999.5) * 0.0001);
+        fa[k] = (double)(t - carry * 10000);
     }
     int top = (int)carry;
     r[0] = M_div100[top];
