@@ -13,6 +13,7 @@
 #include "compiler/ElementStream.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/OperationTypes.h"
+#include "compiler/ParameterTransfer.h"
 #include "compiler/Scanners.h"
 #include "compiler/StreamWalk.h"
 #include "foundation/Buffers.h"
@@ -217,6 +218,8 @@ bool FormulaCompiler::operandValue(FormulaSymbol* s, double v[4]) const
         if (!given)
             return false;
         memcpy(v, given->value, 4 * sizeof(double));
+        if (s->dataType == DT_BOOL)
+            v[0] = BoolParameterValue(v[0]);
         return true;
     }
     case SYM_VARIABLE:

@@ -183,6 +183,7 @@ enum {
     PARSE_SYNTAX = 1,               // "Brackets are set wrongly"
     PARSE_ILLEGAL_CHARACTER = 2,    // refused by checkCharacters
     PARSE_UNKNOWN_OPERAND = 3,      // refused by the lexer
+    PARSE_OPERAND_COUNT = 5,        // operands not separated by single commas
     PARSE_ASSIGNMENT = 8,           // "=" after an expression that cannot be assigned
     PARSE_NAME_NOT_FOUND = 9,
     PARSE_NOT_RESOLVED = 12,
@@ -493,6 +494,8 @@ public:
     // PARSE_* error; for PARSE_NAME_NOT_FOUND and PARSE_NOT_RESOLVED the
     // lexer's text is in message.
     int parseExpression(const char* text, GrowBuffer* output, GrowBuffer* message, int mode);
+    // Whether the symbol id may be the target of "=" (not a literal).
+    bool isAssignable(int32_t id) const;
 
     struct ExpressionRequest {
         const char* text;      // the expression as written

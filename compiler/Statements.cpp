@@ -42,7 +42,7 @@ const char* ParserMessage(int error)
     case PARSE_SYNTAX: return "Brackets are set wrongly";
     case PARSE_ILLEGAL_CHARACTER: return "Illegal character encountered...";
     case PARSE_UNKNOWN_OPERAND: return "Unknown operand/operator; perhaps something is incorrectly spelled";
-    case 5: return "Number of operands doesn't match the number of operators";
+    case PARSE_OPERAND_COUNT: return "Number of operands doesn't match the number of operators";
     case PARSE_ASSIGNMENT: return "All assignment statements to the left of a formula must be variables";
     default: return "";
     }

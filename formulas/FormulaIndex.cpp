@@ -201,7 +201,9 @@ int ReadIndexClass(const char* indexPath, const char* className, std::vector<std
     bool found = false;
     while (ReadWholeLine(file, &line)) {
         if (!found) {
-            if (line.compare(0, 2, "I:") == 0 && _strnicmp(line.c_str() + 2, className, classLength) == 0)
+            // The whole name: "I:Complexmath" is not the class "Complex".
+            if (line.compare(0, 2, "I:") == 0 && line.size() - 2 == classLength &&
+                _strnicmp(line.c_str() + 2, className, classLength) == 0)
                 found = true;
             continue;
         }
