@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "foundation/TextSearch.h"
+
 static bool IsBlank(char c)
 {
     return (unsigned char)c <= ' ';
@@ -127,21 +129,6 @@ static bool IsLineBreak(char c)
     return c == '\n' || c == '\r';
 }
 
-// The first "{" from text on that does not stand after a ";" on its line.
-static char* FindOpeningBrace(char* text)
-{
-    bool comment = false;
-    for (char* p = text; *p; p++) {
-        if (IsLineBreak(*p))
-            comment = false;
-        else if (*p == ';')
-            comment = true;
-        else if (*p == '{' && !comment)
-            return p;
-    }
-    return NULL;
-}
-
 // The "}" that closes the "{" at open: nested pairs are counted, and braces
 // inside double quotes or after a ";" on their line don't count. A quote
 // left open ends with its line, so one stray quote can't swallow the file.
@@ -199,7 +186,7 @@ int ScanBraceFile(const char* path, BraceEntryCallback callback, std::string* pr
     char name[BRACE_NAME_MAX + 1];
     char* from = buf;
     for (;;) {
-        char* open = FindOpeningBrace(from);
+        char* open = FindUncommented(from, '{');
         if (open == NULL)
             break;
         EntryName(buf, open, name);

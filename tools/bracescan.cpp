@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/ServiceBindings.h"
 #include "foundation/BraceScanner.h"
 
 static void PrintEntry(const char* name, const char* text, int length)
@@ -15,6 +16,7 @@ static void PrintEntry(const char* name, const char* text, int length)
 
 int main(int argc, char** argv)
 {
+    BindApplicationServices();
     if (argc != 2) {
         fprintf(stderr, "usage: bracescan <file>\n");
         return 2;
