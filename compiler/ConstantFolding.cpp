@@ -192,9 +192,14 @@ bool FoldableType(int type) { return type >= DT_COMPLEX && type <= DT_QUATERNION
 
 }  // namespace
 
+bool FormulaCompiler::isRunTimeValue(const FormulaSymbol* s)
+{
+    return s && s->symbolClass == SYM_PREDEFINED && s->dataOffset >= 0 && IsRunTimePredefined(s->name);
+}
+
 bool FormulaCompiler::isFoldableSymbol(FormulaSymbol* s)
 {
-    if (!s)
+    if (!s || isRunTimeValue(s))
         return false;
     if (s->variability == 0)
         return true;

@@ -151,6 +151,11 @@ enum { PREDEFINED_AREA_SIZE = 8192 };
 
 // Result letters of decorated names, by FormulaDataType 0..11: "CRIBQVAAF**T".
 char DataTypeLetter(int type);
+// Whether a predefined input value is written by the calculation when it
+// runs rather than bound while compiling (maxiter, the colouring settings,
+// the seed): such a value may change without a new compile, so it is never
+// folded and never decides a condition at compile time.
+bool IsRunTimePredefined(const char* name);
 
 // ---------------------------------------------------------------------------
 // Data-block layout (compiler/DataLayout.cpp; the part of the code
@@ -795,6 +800,9 @@ public:
     // Whether a symbol's value is fixed for the compile (variability 0, or
     // constant and never assigned; the latter clears its runtimeRead).
     bool isFoldableSymbol(FormulaSymbol* symbol);
+    // A predefined value with a slot that the calculation writes at run
+    // time (IsRunTimePredefined).
+    static bool isRunTimeValue(const FormulaSymbol* symbol);
     // Inside a user function: reads of a local that is a constant never
     // assigned at run time go to a global constant made from it (its frame
     // slot never receives the value); the local's node data keeps the copy

@@ -506,13 +506,13 @@ bool FormulaCompiler::isInvariantExpression(const int32_t* stream)
         FormulaSymbol* s = findVariable(stream[i + 1]);
         if (!s)
             return false;
-        if (s->variability == 0)
+        if (s->variability == 0 && !isRunTimeValue(s))
             continue;
         if (s->symbolClass == SYM_PARAMETER && (s->constant != FACT_NO || s->assigned != FACT_YES)) {
             s->runtimeRead = FACT_NO;
             continue;
         }
-        if (s->constant != FACT_NO && s->assigned != FACT_YES && s->runtimeRead == FACT_NO)
+        if (s->constant != FACT_NO && s->assigned != FACT_YES && s->runtimeRead == FACT_NO && !isRunTimeValue(s))
             continue;
         s->runtimeRead = FACT_YES;
         return false;

@@ -119,7 +119,9 @@ int FormulaNode::WriteIndexFile()
 
     FormulaHolder* holder = new FormulaHolder(FK_LIBRARY);
     FormulaCompiler* compiler = holder->compiler;
-    bool failed = false;
+    // An index without the classes the load could not read would look
+    // complete to every import (the load has said why).
+    bool failed = cutShort != 0;
     for (ListNode* n = children.GetHead(); n != NULL && !failed; n = n->next) {
         FormulaNode* entry = static_cast<FormulaNode*>(n);
         if (entry->kind != FNK_LIBRARY || entry->entryText == NULL)
