@@ -142,6 +142,7 @@ static char* FindClosingBrace(char* open)
             comment = false;
             quoted = false;
         } else if (comment) {
+            continue;   // the rest of the line is a comment
         } else if (quoted) {
             quoted = *p != '"';
         } else if (*p == '"') {
