@@ -30,6 +30,25 @@ M_APM g_fastB = nullptr;
 double* g_fftKeptA = nullptr;
 double* g_fftKeptB = nullptr;
 
+// The FFT product runs at the x87's full precision and rounds to nearest,
+// whatever the caller's control word says (threads and formula code may
+// run at 53 bits or with other rounding); the caller's word comes back.
+class FullPrecisionNearest {
+public:
+    FullPrecisionNearest()
+    {
+        __asm__ __volatile__("fnstcw %0" : "=m"(saved));
+        unsigned short word = (unsigned short)((saved & ~0x0C00) | 0x0300);
+        __asm__ __volatile__("fldcw %0" : : "m"(word));
+    }
+    ~FullPrecisionNearest() { __asm__ __volatile__("fldcw %0" : : "m"(saved)); }
+    FullPrecisionNearest(const FullPrecisionNearest&) = delete;
+    FullPrecisionNearest& operator=(const FullPrecisionNearest&) = delete;
+
+private:
+    unsigned short saved;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -148,6 +167,7 @@ void M_fast_mul_fft(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
             M_apm_fatal("'M_fast_mul_fft', Out of memory\n", 16);
     }
 
+    FullPrecisionNearest rounding;
     // n base-100 digits become n/2 base-10000 digits, then n/2 zeros.
     int half = n / 2;
     for (int k = 0; k < half; k++) {
@@ -175,8 +195,8 @@ void M_fast_mul_fft(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
     // The elements lie within a small fraction of their integers, so
     // rounding to the nearest is exact, and (t - 4999.5) / 10000 lies at
     // least 0.00005 from a half, so rounding it gives t / 10000 cut down.
-    // llrint is one fistp on the x87, where floor must switch the rounding
-    // mode twice.
+    // llrint is one fistp in the mode set above, where floor would switch
+    // the rounding mode twice per call.
     double scale = 2.0 / n;
     long long carry = 0;
     for (int k = n - 2; k >= 0; k--) {

@@ -282,6 +282,10 @@ void m_apm_reciprocal(M_APM r, int places, M_APM a)
 
 void M_get_sqrt_guess(M_APM r, M_APM a)
 {
+    if (a->sign <= 0) {
+        M_set_to_zero(r);
+        return;
+    }
     double m = LeadingMantissa(a);
     int e = a->exponent;
     if (e & 1) {
