@@ -13,6 +13,7 @@
 #include "compiler/ElementStream.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/OperationTypes.h"
+#include "compiler/ParameterTransfer.h"
 #include "compiler/Scanners.h"
 #include "compiler/StreamWalk.h"
 #include "foundation/Buffers.h"
@@ -191,9 +192,14 @@ bool FoldableType(int type) { return type >= DT_COMPLEX && type <= DT_QUATERNION
 
 }  // namespace
 
+bool FormulaCompiler::isRunTimeValue(const FormulaSymbol* s)
+{
+    return s && s->symbolClass == SYM_PREDEFINED && s->dataOffset >= 0 && IsRunTimePredefined(s->name);
+}
+
 bool FormulaCompiler::isFoldableSymbol(FormulaSymbol* s)
 {
-    if (!s)
+    if (!s || isRunTimeValue(s))
         return false;
     if (s->variability == 0)
         return true;
@@ -217,6 +223,8 @@ bool FormulaCompiler::operandValue(FormulaSymbol* s, double v[4]) const
         if (!given)
             return false;
         memcpy(v, given->value, 4 * sizeof(double));
+        if (s->dataType == DT_BOOL)
+            v[0] = BoolParameterValue(v[0]);
         return true;
     }
     case SYM_VARIABLE:

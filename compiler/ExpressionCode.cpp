@@ -16,6 +16,7 @@
 #include "compiler/ElementStream.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/OperationTypes.h"
+#include "compiler/ParameterTransfer.h"
 #include "compiler/Scanners.h"
 #include "foundation/Buffers.h"
 
@@ -1263,7 +1264,7 @@ bool FormulaCompiler::runSnippet(const uint8_t* code, int length, const int32_t*
                 return s->value[0] != 0;
             FormulaSymbol* given = static_cast<FormulaSymbol*>(inputSymbols->Find(s->name));
             if (given)
-                return given->value[0] != 0;
+                return s->dataType == DT_BOOL ? BoolParameterValue(given->value[0]) != 0 : given->value[0] != 0;
         }
     }
     // An assignment of a parameter or constant to the symbol copies values.
@@ -1275,6 +1276,8 @@ bool FormulaCompiler::runSnippet(const uint8_t* code, int length, const int32_t*
                 FormulaSymbol* given = static_cast<FormulaSymbol*>(inputSymbols->Find(source->name));
                 for (int k = 0; k < 4; k++)
                     out[k] = given ? given->value[k] : 0.0;
+                if (source->dataType == DT_BOOL)
+                    out[0] = BoolParameterValue(out[0]);
                 return out[0] != 0;
             }
             if (source->symbolClass == SYM_CONSTANT) {

@@ -65,6 +65,21 @@ bool IsSectionName(const char* name)
     return false;
 }
 
+// Words of the statement and declaration grammar: followed by "(" inside an
+// expression they are a mistake, never the name of a selectable function.
+bool IsKeyword(const char* name)
+{
+    static const char* const names[] = {
+        "if",    "else",    "for",   "do",     "while",    "break", "return",     "void",
+        "int",   "real",    "bool",  "double", "float",    "color", "complex",    "quaternion",
+        "vector", "parameter", "function", "const", "shared", "array", "import", "description"};
+    for (const char* n : names) {
+        if (strcmp(n, name) == 0)
+            return true;
+    }
+    return false;
+}
+
 // Appends elements to a GrowBuffer holding int32 words.
 class ElementWriter {
 public:
@@ -365,6 +380,15 @@ int FormulaCompiler::tokenizeExpression(const char* text, GrowBuffer* elements, 
                 if (function) {
                     out.Put(OPC_USER_FUNCTION + function->index);
                     function->callCount++;
+                } else if (!IsSectionName(name) && (IsKeyword(name) || findVariableByName(name))) {
+                    // A call of a name the formula already gives another
+                    // meaning would otherwise quietly add a selectable
+                    // function of that name.
+                    char failure[NAME_BUFFER + 80];
+                    snprintf(failure, sizeof failure, "\"%s\" is %s and cannot be called as a function", name,
+                             IsKeyword(name) ? "a keyword" : "a variable");
+                    SetMessage(message, failure);
+                    return LEX_NOT_RESOLVED;
                 } else {
                     FormulaFuncParameter* p = static_cast<FormulaFuncParameter*>(
                         findNodeByName(funcParameters.GetHead(), name));

@@ -580,6 +580,7 @@ bool FormulaCompiler::doCompile(const char* text, int dataTopIn, int dataBottomI
     optimizing = optimizationOff ? 0 : 1;
     symbols.Clear(true);
     symbols.SetIndexes(NL_INDEX_NAME | NL_INDEX_ID, FormulaSymbolId);
+    savedSymbols.SetIndexes(NL_INDEX_NAME);
     pendingFunction = currentFunction = savedFunction = nullptr;
     arraySymbol = nullptr;
     compileFailed = compileAborted = 0;

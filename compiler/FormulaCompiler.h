@@ -151,6 +151,11 @@ enum { PREDEFINED_AREA_SIZE = 8192 };
 
 // Result letters of decorated names, by FormulaDataType 0..11: "CRIBQVAAF**T".
 char DataTypeLetter(int type);
+// Whether a predefined input value is written by the calculation when it
+// runs rather than bound while compiling (maxiter, the colouring settings,
+// the seed): such a value may change without a new compile, so it is never
+// folded and never decides a condition at compile time.
+bool IsRunTimePredefined(const char* name);
 
 // ---------------------------------------------------------------------------
 // Data-block layout (compiler/DataLayout.cpp; the part of the code
@@ -183,6 +188,7 @@ enum {
     PARSE_SYNTAX = 1,               // "Brackets are set wrongly"
     PARSE_ILLEGAL_CHARACTER = 2,    // refused by checkCharacters
     PARSE_UNKNOWN_OPERAND = 3,      // refused by the lexer
+    PARSE_OPERAND_COUNT = 5,        // operands not separated by single commas
     PARSE_ASSIGNMENT = 8,           // "=" after an expression that cannot be assigned
     PARSE_NAME_NOT_FOUND = 9,
     PARSE_NOT_RESOLVED = 12,
@@ -493,6 +499,8 @@ public:
     // PARSE_* error; for PARSE_NAME_NOT_FOUND and PARSE_NOT_RESOLVED the
     // lexer's text is in message.
     int parseExpression(const char* text, GrowBuffer* output, GrowBuffer* message, int mode);
+    // Whether the symbol id may be the target of "=" (not a literal).
+    bool isAssignable(int32_t id) const;
 
     struct ExpressionRequest {
         const char* text;      // the expression as written
@@ -792,6 +800,9 @@ public:
     // Whether a symbol's value is fixed for the compile (variability 0, or
     // constant and never assigned; the latter clears its runtimeRead).
     bool isFoldableSymbol(FormulaSymbol* symbol);
+    // A predefined value with a slot that the calculation writes at run
+    // time (IsRunTimePredefined).
+    static bool isRunTimeValue(const FormulaSymbol* symbol);
     // Inside a user function: reads of a local that is a constant never
     // assigned at run time go to a global constant made from it (its frame
     // slot never receives the value); the local's node data keeps the copy

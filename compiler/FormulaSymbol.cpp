@@ -591,9 +591,18 @@ void DeleteAllNodes(NodeList* list)
 {
     if (!list)
         return;
-    while (ListNode* head = list->GetHead()) {
-        list->Remove(head);
-        delete head;
+    // The indexes are emptied at once: taking the nodes out one by one
+    // would move the rest of each index every time, and the symbol lists
+    // are emptied every cycle.
+    int32_t ids[2] = {list->nextIds[0], list->nextIds[1]};
+    ListNode* n = list->GetHead();
+    list->Clear(true);
+    list->nextIds[0] = ids[0];
+    list->nextIds[1] = ids[1];
+    while (n) {
+        ListNode* next = n->next;
+        delete n;
+        n = next;
     }
 }
 

@@ -119,13 +119,18 @@ void WriteSymbolSlot(uint8_t* slot, int dataType, int precision, const double va
         break;
     }
     case DT_BOOL: {
-        int32_t i = (int32_t)(value[0] + 0.5);
+        int32_t i = BoolParameterValue(value[0]);
         memcpy(slot, &i, 4);
         break;
     }
     default:
         break;
     }
+}
+
+int BoolParameterValue(double value)
+{
+    return fabs(value) >= 0.5 ? 1 : 0;
 }
 
 int SymbolComponentCount(int dataType)

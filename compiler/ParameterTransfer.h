@@ -22,9 +22,13 @@ class FormulaSymbol;
 
 // Writes value[] into the slot at slot in the given type and precision:
 // extended, double or float components; int rounded half away from zero;
-// bool as value + 0.5 truncated; colour as four floats. Other types are
-// left alone.
+// bool as BoolParameterValue; colour as four floats. Other types are left
+// alone.
 void WriteSymbolSlot(uint8_t* slot, int dataType, int precision, const double value[4]);
+// The 0 or 1 a bool takes for a value handed in from outside: a value that
+// rounds to a non-zero integer (-1 as well as 1) is true. The stored slot and
+// a folded constant both go through here, so they agree.
+int BoolParameterValue(double value);
 // Number of components a read-back compares for a type (complex 2,
 // quaternion 4, vector 3, colour 4, real, int and bool 1; 0 otherwise).
 int SymbolComponentCount(int dataType);

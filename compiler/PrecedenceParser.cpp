@@ -156,6 +156,28 @@ private:
     int count;
 };
 
+// Whether the lexer's stream lists its operands properly: the parser drops
+// commas and writes operands straight through, so "complex(1 2)",
+// "quaternion(1, 2,, 3, 4)" and "(3, )" would otherwise come out as if
+// written right. Two operands in a row, a comma without an operand before it
+// and a comma right before ")" are refused.
+bool OperandsAreSeparated(const int32_t* input)
+{
+    int previous = CLASS_END;
+    for (int i = 0; input[i] != OPC_END; i += ElementWords(input[i])) {
+        int current = FormulaInputClassExtended(input[i]);
+        if (previous == CLASS_OPERAND && (current == CLASS_OPERAND || current == CLASS_ARRAY_READ))
+            return false;
+        if (current == CLASS_COMMA &&
+            (previous == CLASS_COMMA || previous == CLASS_LPAREN || previous == CLASS_END))
+            return false;
+        if (current == CLASS_RPAREN && previous == CLASS_COMMA)
+            return false;
+        previous = current;
+    }
+    return true;
+}
+
 // A parse-cache entry: the word count, the stream with its end word, then
 // the expression's text.
 struct CachedStream {
@@ -167,6 +189,16 @@ struct CachedStream {
 
 // ---------------------------------------------------------------------------
 // Parser
+
+bool FormulaCompiler::isAssignable(int32_t id) const
+{
+    // Literals are symbols too (the small integers without a slot, the
+    // others as "INFO:" constants): "5 = 6" must not store into them.
+    const FormulaSymbol* s = findVariable(id);
+    if (!s || s->symbolClass == SYM_CONSTANT)
+        return false;
+    return !(s->symbolClass == SYM_PREDEFINED && s->dataOffset < 0);
+}
 
 int FormulaCompiler::parseExpression(const char* text, GrowBuffer* output, GrowBuffer* message, int mode)
 {
@@ -188,6 +220,8 @@ int FormulaCompiler::parseExpression(const char* text, GrowBuffer* output, GrowB
     default: return PARSE_UNKNOWN_OPERAND;
     }
     const int32_t* input = static_cast<const int32_t*>(lexerElements->GetData());
+    if (!OperandsAreSeparated(input))
+        return PARSE_OPERAND_COUNT;
 
     Output out(output);
     stack->push(OPC_END);
@@ -248,9 +282,11 @@ int FormulaCompiler::parseExpression(const char* text, GrowBuffer* output, GrowB
             shift();
             break;
         case ACT_OPERAND:
-            if (element == OPC_VARIABLE && input[pos + 2] == OP_ASSIGN)
+            if (element == OPC_VARIABLE && input[pos + 2] == OP_ASSIGN) {
+                if (!isAssignable(input[pos + 1]))
+                    return PARSE_ASSIGNMENT;
                 out.Put(OPC_STORE);
-            else
+            } else
                 out.Put(element);
             if (ElementWords(element) == 2)
                 out.Put(input[pos + 1]);
@@ -267,8 +303,11 @@ int FormulaCompiler::parseExpression(const char* text, GrowBuffer* output, GrowB
             stack->pop();
             break;
         case ACT_STORE_REDUCE_SHIFT:
-            if (top == OPC_VARIABLE)
+            if (top == OPC_VARIABLE) {
+                if (!isAssignable(stack->peek(1)))
+                    return PARSE_ASSIGNMENT;
                 stack->setTop(OPC_STORE);
+            }
             reduce();
             shift();
             break;

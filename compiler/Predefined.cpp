@@ -204,6 +204,24 @@ char DataTypeLetter(int type)
     return letters[type];
 }
 
+bool IsRunTimePredefined(const char* name)
+{
+    // The iteration limit can be raised for a running calculation; the
+    // "__" slots hold the colouring settings, the seed and table addresses,
+    // which change with the colouring; the attractor's per-transformation
+    // arrays are filled by its task.
+    static const char* const names[] = {"maxiter", "maxit", "trafoWeight", "trafoColor"};
+    if (name == nullptr)
+        return false;
+    if (name[0] == '_' && name[1] == '_')
+        return true;
+    for (const char* n : names) {
+        if (strcmp(n, name) == 0)
+            return true;
+    }
+    return false;
+}
+
 // ---------------------------------------------------------------------------
 // Predefined variables: name, type, precision, offset, input flag. Each
 // table ends with a row whose offset is the size of the predefined area.

@@ -68,7 +68,12 @@ FormulaSymbol* FindGlobal(const FormulaCompiler& c, const char* name)
 
 FormulaSymbol* FindSaved(const FormulaCompiler& c, const char* name)
 {
-    return static_cast<FormulaSymbol*>(findNodeByName(c.savedSymbols.GetHead(), name));
+    // Through the name index: every declaration of every later cycle looks
+    // its twin up here.
+    ListNode* n = c.savedSymbols.Find(name);
+    if (!n && IsInfoName(name))
+        n = findNodeByName(c.savedSymbols.GetHead(), name);
+    return static_cast<FormulaSymbol*>(n);
 }
 
 FormulaSymbol* FindLocal(const FormulaFunction* f, const char* name)

@@ -42,7 +42,7 @@ const char* ParserMessage(int error)
     case PARSE_SYNTAX: return "Brackets are set wrongly";
     case PARSE_ILLEGAL_CHARACTER: return "Illegal character encountered...";
     case PARSE_UNKNOWN_OPERAND: return "Unknown operand/operator; perhaps something is incorrectly spelled";
-    case 5: return "Number of operands doesn't match the number of operators";
+    case PARSE_OPERAND_COUNT: return "Number of operands doesn't match the number of operators";
     case PARSE_ASSIGNMENT: return "All assignment statements to the left of a formula must be variables";
     default: return "";
     }
@@ -506,13 +506,13 @@ bool FormulaCompiler::isInvariantExpression(const int32_t* stream)
         FormulaSymbol* s = findVariable(stream[i + 1]);
         if (!s)
             return false;
-        if (s->variability == 0)
+        if (s->variability == 0 && !isRunTimeValue(s))
             continue;
         if (s->symbolClass == SYM_PARAMETER && (s->constant != FACT_NO || s->assigned != FACT_YES)) {
             s->runtimeRead = FACT_NO;
             continue;
         }
-        if (s->constant != FACT_NO && s->assigned != FACT_YES && s->runtimeRead == FACT_NO)
+        if (s->constant != FACT_NO && s->assigned != FACT_YES && s->runtimeRead == FACT_NO && !isRunTimeValue(s))
             continue;
         s->runtimeRead = FACT_YES;
         return false;

@@ -522,9 +522,11 @@ int FormulaCompiler::handleSubFunctions(int32_t* stream)
             int after = i + 1;
             int rest = StreamWords(stream + after) + 1;
             if (result) {
+                // Moved first: without arguments (or with a one-word one)
+                // the read is longer than what it replaces.
+                memmove(stream + first + 2, stream + after, (size_t)rest * sizeof(int32_t));
                 stream[first] = OPC_VARIABLE;
                 stream[first + 1] = result->id;
-                memmove(stream + first + 2, stream + after, (size_t)rest * sizeof(int32_t));
                 push(first, first + 1);
                 i = first + 2;
             } else {

@@ -7,10 +7,14 @@
 // ends.
 #include "formulas/FormulaNode.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
 #include "foundation/FileUtil.h"
+#include "foundation/Messages.h"
 #include "foundation/Services.h"
 
 namespace {
@@ -310,6 +314,14 @@ FormulaNode* ParseFormulaEntry(FormulaNode* file, const char* text, int closeBra
     return node;
 }
 
+// Tells the message list why a file's entries end early.
+static void ReportCutShort(const char* path, const char* reason)
+{
+    std::string first = std::string("Formula file ") + path + ": " + reason;
+    const char* lines[3] = {first.c_str(), "Entries after that point are not loaded.", NULL};
+    AddMessage(lines, MSG_ERROR, 0, 0, 0, 0, 0, 0, true);
+}
+
 void FormulaNode::LoadEntries(TreeItemView* tree)
 {
     if (kind != FNK_FILE || loaded)
@@ -322,6 +334,16 @@ void FormulaNode::LoadEntries(TreeItemView* tree)
         return;
     free(fileText);
     fileText = text;
+    cutShort = 0;
+    // The text-mode read keeps a NUL byte, but every scan below stops at it.
+    const char* nul = static_cast<const char*>(memchr(text, 0, (size_t)length));
+    if (nul != NULL) {
+        char reason[80];
+        snprintf(reason, sizeof(reason), "a NUL byte at character %d", (int)(nul - text));
+        ReportCutShort(path, reason);
+        cutShort = 1;
+        length = (int)(nul - text);
+    }
 
     int code = FormulaFileCode(nameText != NULL ? nameText : name);
     int topLevel = code >= FFC_UF_FORMULA && code <= FFC_UF_TRANSFORM;
@@ -352,8 +374,15 @@ void FormulaNode::LoadEntries(TreeItemView* tree)
         if (open < 0)
             break;
         int close = FindClosingBrace(text, open);
-        if (close < 0)
+        if (close < 0) {
+            char name[ListNode::NODE_NAME_SIZE] = "";
+            int brace = 0;
+            FindEntryName(text + position, name, &brace, topLevel);
+            std::string reason = std::string("the entry \"") + name + "\" has no closing brace";
+            ReportCutShort(path, reason.c_str());
+            cutShort = 1;
             break;
+        }
 
         char* entry = NULL;
         int nameOffset = -1;

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 #include <string.h>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "foundation/FileUtil.h"
 #include "foundation/Services.h"
@@ -23,6 +25,31 @@ static void GiveTreeItem(FormulaNode* node, FormulaNode* parentNode)
     g_FormulaTrees[kind]->InsertItem(node, parentNode, node->prev, 2, node->kind, -1);
 }
 
+// The volume and file index of a folder: the same for every path that
+// reaches it, through links and junctions too. False when the folder can't
+// be opened.
+static bool FolderIdentity(const std::string& path, unsigned long long identity[2])
+{
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool ok = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    if (!ok)
+        return false;
+    identity[0] = info.dwVolumeSerialNumber;
+    identity[1] = ((unsigned long long)info.nFileIndexHigh << 32) | info.nFileIndexLow;
+    return true;
+}
+
+typedef std::set<std::pair<unsigned long long, unsigned long long>> FolderSet;
+
+static void ScanTree(const std::string& base, const char* extension, ScanNodeCallback fileCallback,
+                     ScanNodeCallback folderCallback, const char* progressText, FormulaNode* parentNode,
+                     FolderSet* scanned);
+
 void ScanFolderTree(const char* folder, const char* extension, ScanNodeCallback fileCallback,
                     ScanNodeCallback folderCallback, const char* progressText,
                     FormulaNode* parentNode)
@@ -30,7 +57,19 @@ void ScanFolderTree(const char* folder, const char* extension, ScanNodeCallback 
     std::string base = folder;
     if (!base.empty() && base[base.size() - 1] == '\\')
         base.erase(base.size() - 1);
+    FolderSet scanned;
+    unsigned long long identity[2];
+    if (FolderIdentity(base, identity))
+        scanned.insert(std::make_pair(identity[0], identity[1]));
+    ScanTree(base, extension, fileCallback, folderCallback, progressText, parentNode, &scanned);
+}
 
+// A folder reached a second time (a link or junction back into the tree, or
+// two links to the same folder) is scanned only once, so the scan ends.
+static void ScanTree(const std::string& base, const char* extension, ScanNodeCallback fileCallback,
+                     ScanNodeCallback folderCallback, const char* progressText, FormulaNode* parentNode,
+                     FolderSet* scanned)
+{
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((base + "\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE)
@@ -39,13 +78,16 @@ void ScanFolderTree(const char* folder, const char* extension, ScanNodeCallback 
     do {
         const char* name = data.cFileName;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (strcmp(name, ".") != 0 && strcmp(name, "..") != 0) {
+            bool dots = strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+            std::string sub = base + "\\" + name;
+            unsigned long long identity[2];
+            bool again = !dots && FolderIdentity(sub, identity) &&
+                         !scanned->insert(std::make_pair(identity[0], identity[1])).second;
+            if (!dots && !again) {
                 FormulaNode* node = folderCallback(base.c_str(), name, parentNode);
                 if (node != NULL)
                     GiveTreeItem(node, parentNode);
-                std::string sub = base + "\\" + name;
-                ScanFolderTree(sub.c_str(), extension, fileCallback, folderCallback, progressText,
-                               node);
+                ScanTree(sub, extension, fileCallback, folderCallback, progressText, node, scanned);
                 if (node != NULL)
                     node->key = 0.0;
             }

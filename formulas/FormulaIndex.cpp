@@ -119,7 +119,9 @@ int FormulaNode::WriteIndexFile()
 
     FormulaHolder* holder = new FormulaHolder(FK_LIBRARY);
     FormulaCompiler* compiler = holder->compiler;
-    bool failed = false;
+    // An index without the classes the load could not read would look
+    // complete to every import (the load has said why).
+    bool failed = cutShort != 0;
     for (ListNode* n = children.GetHead(); n != NULL && !failed; n = n->next) {
         FormulaNode* entry = static_cast<FormulaNode*>(n);
         if (entry->kind != FNK_LIBRARY || entry->entryText == NULL)
@@ -201,7 +203,9 @@ int ReadIndexClass(const char* indexPath, const char* className, std::vector<std
     bool found = false;
     while (ReadWholeLine(file, &line)) {
         if (!found) {
-            if (line.compare(0, 2, "I:") == 0 && _strnicmp(line.c_str() + 2, className, classLength) == 0)
+            // The whole name: "I:Complexmath" is not the class "Complex".
+            if (line.compare(0, 2, "I:") == 0 && line.size() - 2 == classLength &&
+                _strnicmp(line.c_str() + 2, className, classLength) == 0)
                 found = true;
             continue;
         }

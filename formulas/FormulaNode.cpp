@@ -20,7 +20,7 @@ volatile int g_ScanAddsTreeItems;
 ForeignEntryConverter g_ForeignEntryConverter = NULL;
 
 FormulaNode::FormulaNode(int formulaKind, int nodeKind)
-    : nameText(NULL), entryText(NULL), fileText(NULL), size(0), loaded(0),
+    : nameText(NULL), entryText(NULL), fileText(NULL), size(0), loaded(0), cutShort(0),
       startOffset(-1), endOffset(-1), formulaKind(formulaKind), parent(NULL)
 {
     kind = nodeKind;

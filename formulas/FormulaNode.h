@@ -73,7 +73,9 @@ public:
 
     // Reads a file node's entries into child nodes (nothing for a loaded
     // file, an empty or unreadable one). With a tree view every entry gets
-    // an item under the file's item.
+    // an item under the file's item. A NUL byte (the text ends there) or an
+    // entry without its closing brace ends the load with an error in the
+    // message list and sets cutShort.
     void LoadEntries(TreeItemView* tree);
     // Drops a loaded file's entries again; with save the file is first
     // written back and its index rebuilt. Returns 0 when nothing was done.
@@ -109,6 +111,7 @@ public:
     FILETIME lastWriteTime;  // file last-write time
     uint32_t size;           // file size in bytes
     int32_t loaded;          // 1 while a file's entries are loaded
+    int32_t cutShort;        // file: 1 when the last load stopped before the end of the text (reported)
     int32_t startOffset;     // entry: offset of its name; file: of its COMMENT entry; -1 when none
     int32_t endOffset;       // offset of the closing brace; -1 when none
     int32_t formulaKind;     // FormulaKind of the tree the node belongs to

@@ -30,8 +30,9 @@ static bool HasComment(const char* line, size_t len)
 }
 
 // Reads the whole file; CR LF pairs become LF as in a text-mode read.
-// Answers null for a file that can't be opened or is empty.
-static char* ReadRaw(const char* path, long* size)
+// Answers null for a file that can't be opened or is empty. *nulAt is the
+// offset of the first NUL byte, or -1: the text ends there.
+static char* ReadRaw(const char* path, long* size, long* nulAt)
 {
     FILE* f = fopen(path, "rb");
     if (f == NULL)
@@ -50,6 +51,8 @@ static char* ReadRaw(const char* path, long* size)
     }
     size_t got = fread(raw, 1, (size_t)length, f);
     fclose(f);
+    const char* nul = (const char*)memchr(raw, 0, got);
+    *nulAt = nul ? (long)(nul - raw) : -1;
     size_t out = 0;
     for (size_t i = 0; i < got; i++) {
         if (raw[i] == '\r' && i + 1 < got && raw[i + 1] == '\n')
@@ -121,14 +124,56 @@ static void EntryName(const char* buf, const char* brace, char* name)
     name[n] = 0;
 }
 
-int ScanBraceFile(const char* path, BraceEntryCallback callback)
+static bool IsLineBreak(char c)
 {
+    return c == '\n' || c == '\r';
+}
+
+// The "}" that closes the "{" at open: nested pairs are counted, and braces
+// inside double quotes or after a ";" on their line don't count. A quote
+// left open ends with its line, so one stray quote can't swallow the file.
+static char* FindClosingBrace(char* open)
+{
+    int depth = 1;
+    bool comment = false;
+    bool quoted = false;
+    for (char* p = open + 1; *p; p++) {
+        if (IsLineBreak(*p)) {
+            comment = false;
+            quoted = false;
+        } else if (comment) {
+            continue;   // the rest of the line is a comment
+        } else if (quoted) {
+            quoted = *p != '"';
+        } else if (*p == '"') {
+            quoted = true;
+        } else if (*p == ';') {
+            comment = true;
+        } else if (*p == '{') {
+            depth++;
+        } else if (*p == '}' && --depth == 0) {
+            return p;
+        }
+    }
+    return NULL;
+}
+
+int ScanBraceFile(const char* path, BraceEntryCallback callback, std::string* problem)
+{
+    if (problem != NULL)
+        problem->clear();
     if (path == NULL || callback == NULL)
         return 0;
     long size = 0;
-    char* raw = ReadRaw(path, &size);
+    long nulAt = -1;
+    char* raw = ReadRaw(path, &size, &nulAt);
     if (raw == NULL)
         return 0;
+    if (nulAt >= 0 && problem != NULL) {
+        char text[80];
+        snprintf(text, sizeof text, "a NUL byte at offset %ld ends the text", nulAt);
+        *problem = text;
+    }
     size_t room = (size_t)size + 10;
     char* buf = (char*)calloc(room, 1);
     if (buf == NULL) {
@@ -146,9 +191,12 @@ int ScanBraceFile(const char* path, BraceEntryCallback callback)
         if (open == NULL)
             break;
         EntryName(buf, open, name);
-        char* close = FindUncommented(open + 1, '}');
-        if (close == NULL)
+        char* close = FindClosingBrace(open);
+        if (close == NULL) {
+            if (problem != NULL && problem->empty())
+                *problem = std::string("the entry \"") + name + "\" has no closing brace";
             break;
+        }
         if (_stricmp(name, "comment") != 0 && strchr(name, ':') == NULL) {
             callback(name, open, (int)(close - open + 1));
             count++;

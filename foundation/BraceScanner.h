@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // Reads files of entries written as "name { ... }" (parameter files and
 // their relatives) and hands each entry to a callback.
 
@@ -16,6 +18,9 @@ const int BRACE_NAME_MAX = 511;
 // Before the scan the text is prepared line by line: leading blanks are
 // dropped, blank lines vanish, and a line that ends in "\" (and holds no ";"
 // outside double quotes) is joined with the next one. A "{" or "}" after a
-// ";" on its line does not count. A missing or empty file gives no callback.
-// Returns the number of callbacks made.
-int ScanBraceFile(const char* path, BraceEntryCallback callback);
+// ";" on its line does not count; inside an entry nested braces are paired
+// and braces in double quotes are text. A missing or empty file gives no
+// callback. Returns the number of callbacks made. When problem is given it
+// receives why the scan stopped short (a NUL byte, an entry without its
+// closing brace), or is left empty.
+int ScanBraceFile(const char* path, BraceEntryCallback callback, std::string* problem = nullptr);

@@ -1,6 +1,10 @@
 // bracescan <file>: lists the entries of a parameter file, one line per
-// entry with its name and the length of its braced text.
+// entry with its name and the length of its braced text. When the scan
+// stops short (a NUL byte, an entry that does not close) the reason follows
+// on stderr and the exit code is 1.
 #include <stdio.h>
+
+#include <string>
 
 #include "app/ServiceBindings.h"
 #include "foundation/BraceScanner.h"
@@ -23,6 +27,11 @@ int main(int argc, char** argv)
         return 1;
     }
     fclose(f);
-    ScanBraceFile(argv[1], PrintEntry);
+    std::string problem;
+    ScanBraceFile(argv[1], PrintEntry, &problem);
+    if (!problem.empty()) {
+        fprintf(stderr, "bracescan: %s: %s\n", argv[1], problem.c_str());
+        return 1;
+    }
     return 0;
 }

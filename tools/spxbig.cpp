@@ -77,11 +77,20 @@ bool ParsePlaces(const char* s, int* places)
     return true;
 }
 
-void Print(M_APM value)
+// An exact result too long to be printed ends the program with a message
+// and exit code 3, like the library's own out-of-memory exits.
+int Print(M_APM value)
 {
-    std::vector<char> text(m_apm_to_string_size(-1, value));
-    m_apm_to_string(text.data(), -1, value);
-    printf("%s\n", text.data());
+    int size = m_apm_to_string_size(-1, value);
+    char* text = size > 0 ? (char*)malloc((size_t)size) : nullptr;
+    if (text == nullptr) {
+        fprintf(stderr, "spxbig: out of memory for a result of %d digits\n", size - 20);
+        return 3;
+    }
+    m_apm_to_string(text, -1, value);
+    printf("%s\n", text);
+    free(text);
+    return 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -201,6 +210,10 @@ int main(int argc, char** argv)
             fprintf(stderr, "spxbig: not a decimal number: '%s'\n", argv[2 + i]);
             return 2;
         }
+        if (!m_apm_text_exponent_in_range(argv[2 + i])) {
+            fprintf(stderr, "spxbig: exponent beyond +-%d: '%s'\n", M_APM_TEXT_EXPONENT_MAX, argv[2 + i]);
+            return 2;
+        }
     }
     int places = 0;
     if (given == operands + 1 && !ParsePlaces(argv[2 + operands], &places)) {
@@ -232,9 +245,9 @@ int main(int argc, char** argv)
         m_apm_round(r, places, a);
 
     M_apm_fail_allocations_from(0);
-    Print(r);
+    int printed = Print(r);
     m_apm_free(a);
     m_apm_free(b);
     m_apm_free(r);
-    return 0;
+    return printed;
 }

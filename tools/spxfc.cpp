@@ -61,7 +61,8 @@
 // index writes (or keeps, when current) the index file ".slb" of the
 // function library LIBFILE and prints its path; the messages of compiling
 // the library come before it. Exit code 0 when the index is current, 1 when
-// it could not be made, 2 on a usage error.
+// it could not be made (an entry that does not compile, a class without its
+// closing brace, a NUL byte: the messages say which), 2 on a usage error.
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>

@@ -46,6 +46,13 @@ void m_apm_copy(M_APM r, M_APM a);
 void m_apm_set_long(M_APM r, long n);
 void m_apm_set_double(M_APM r, double x);
 void m_apm_set_string(M_APM r, const char* text);
+// The largest exponent part m_apm_set_string takes ("1E+10000000"; the same
+// below zero). A number beyond it would make exact sums and differences of
+// hundreds of megabytes: the reader warns like for a non-digit and gives 0.
+const int M_APM_TEXT_EXPONENT_MAX = 10000000;
+// Whether the exponent part of a decimal text (after its "e" or "E", if it
+// has one) lies within M_APM_TEXT_EXPONENT_MAX.
+bool m_apm_text_exponent_in_range(const char* text);
 void m_apm_to_string(char* out, int places, M_APM a);
 void m_apm_to_fixpt_string(char* out, int places, M_APM a);
 void m_apm_to_integer_string(char* out, M_APM a);

@@ -121,6 +121,36 @@ void m_apm_set_double(M_APM r, double x)
     m_apm_set_string(r, text);
 }
 
+namespace {
+
+// Reads the exponent part after an "e" as atoi would (blanks, sign,
+// digits), saturating far beyond the limit instead of overflowing.
+long ReadTextExponent(const char* p)
+{
+    while (*p == ' ' || *p == '\t')
+        p++;
+    int sign = 1;
+    if (*p == '-' || *p == '+')
+        sign = *p++ == '-' ? -1 : 1;
+    long value = 0;
+    for (; *p >= '0' && *p <= '9'; p++) {
+        if (value <= 10L * M_APM_TEXT_EXPONENT_MAX)
+            value = value * 10 + (*p - '0');
+    }
+    return sign * value;
+}
+
+} // namespace
+
+bool m_apm_text_exponent_in_range(const char* text)
+{
+    const char* e = text ? strpbrk(text, "eE") : nullptr;
+    if (!e)
+        return true;
+    long exponent = ReadTextExponent(e + 1);
+    return exponent <= M_APM_TEXT_EXPONENT_MAX && exponent >= -M_APM_TEXT_EXPONENT_MAX;
+}
+
 void m_apm_set_string(M_APM r, const char* text)
 {
     if (!text)
@@ -156,9 +186,10 @@ void m_apm_set_string(M_APM r, const char* text)
         }
         M_lowercase(p);
         int exponent = 0;
+        bool inRange = m_apm_text_exponent_in_range(p);
         char* e = strchr(p, 'e');
         if (e) {
-            exponent = atoi(e + 1);
+            exponent = inRange ? (int)ReadTextExponent(e + 1) : 0;
             *e = '\0';
         }
         char* point = strchr(p, '.');
@@ -186,6 +217,9 @@ void m_apm_set_string(M_APM r, const char* text)
         }
         if (!valid) {
             fputs("Warning! 'm_apm_set_string' : Non-digit char found in parse \n", stderr);
+            fprintf(stderr, "Text = [%s]\n", text);
+        } else if (!inRange) {
+            fputs("Warning! 'm_apm_set_string' : Exponent out of range in parse \n", stderr);
             fprintf(stderr, "Text = [%s]\n", text);
         } else if (anyNonZero) {
             PackDigits(r, mantissa, count, "'m_apm_set_string', Out of memory\n", 10);

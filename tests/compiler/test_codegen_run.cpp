@@ -122,6 +122,16 @@ const char* kQuaternion =
     "  void description(void) {\n    seed.default = (-0.2, 0.6, 0.2, 0);\n  }\n"
     "}\n";
 
+// The calculation writes maxiter when it runs: the bailout must read it
+// then, and a condition on it in init must not be decided while compiling.
+const char* kHalfOfMaxiter =
+    "Half {\n  void init(void) {\n    z = 0;\n  }\n  void loop(void) {\n    z = z * z + pixel;\n  }\n"
+    "  bool bailout(void) {\n    return(|z| < 4 && numiter < maxiter / 2);\n  }\n}\n";
+const char* kLimitFromMaxiter =
+    "Limit {\n  real cap;\n  void init(void) {\n    z = pixel;\n    if (maxit > 20) {\n      cap = 4;\n"
+    "    } else {\n      cap = 0;\n    }\n  }\n  void loop(void) {\n    z = z * z + pixel;\n  }\n"
+    "  bool bailout(void) {\n    return(|z| < cap);\n  }\n}\n";
+
 struct EscapeCase {
     const char* what;
     const char* formula;
@@ -156,7 +166,20 @@ TEST(EscapeTimeFormulas, MatchAnIndependentCalculation)
                              [](const Quat& w) { return w.a * w.a + w.b * w.b + w.c * w.c + w.d * w.d < 4; },
                              maxIter, QuatParts);
     };
+    // numiter is the number of finished iterations when bailout runs.
+    auto half = [](int maxIter) {
+        int numiter = 0;
+        return Iterate<Cx>(Cx(0, 0), [](const Cx& z) { return z * z; },
+                           [&numiter, maxIter](const Cx& z) { return Inside(z, 4) && numiter++ < maxIter / 2; },
+                           maxIter, CxParts);
+    };
     const EscapeCase cases[] = {
+        {"bailout reads maxiter (16)", kHalfOfMaxiter, SK_PLANE, {}, {0, 0}, 16, [&] { return half(16); }},
+        {"bailout reads maxiter (40)", kHalfOfMaxiter, SK_PLANE, {}, {0, 0}, 40, [&] { return half(40); }},
+        {"a condition on maxit in init, above the limit", kLimitFromMaxiter, SK_PLANE, {}, {0, 0}, 100,
+         [&] { return julia(Cx(0, 0), Cx(0, 0), 4, 100); }},
+        {"a condition on maxit in init, below the limit", kLimitFromMaxiter, SK_PLANE, {}, {0, 0}, 10,
+         [&] { return julia(Cx(0, 0), Cx(0, 0), 0, 10); }},
         {"mandelbrot escapes at once", kMandelbrot, SK_PLANE, {}, {1, 1}, 100, [&] { return mandelbrot(1, 1, 100); }},
         {"mandelbrot on the boundary of the bailout", kMandelbrot, SK_PLANE, {}, {-2, 0}, 100,
          [&] { return mandelbrot(-2, 0, 100); }},
@@ -345,6 +368,9 @@ TEST(FormulaValues, ConditionsOnFixedValuesChooseTheirBranch)
         {{{"flag", "true"}, {"p", "3"}}, 1, 10},
         {{{"flag", "false"}, {"p", "1.5"}}, 2, 20},
         {{{"flag", "1"}, {"p", "-1"}}, 1, 30},
+        // Neither 0 nor 1: true, whether the value is folded or stored.
+        {{{"flag", "-1"}, {"p", "3"}}, 1, 10},
+        {{{"flag", "0.25"}, {"p", "3"}}, 2, 10},
     };
     for (const Case& c : cases) {
         for (bool constant : {false, true}) {

@@ -83,6 +83,24 @@ TEST_F(Statements, ExpressionErrorsWithTheirPlaces)
         {"`z + r = 1;",
          "Compiler error 058 in expression \"z + r = 1\":\nAll assignment statements to the left of a formula must be "
          "variables"},
+        // A literal is no target; arguments need exactly one comma between
+        // them; a variable or a keyword is not made a selectable function.
+        {"`5 = 6;",
+         "Compiler error 058 in expression \"5 = 6\":\nAll assignment statements to the left of a formula must be "
+         "variables"},
+        {"`z = complex(1 2);",
+         "Compiler error 055 in expression \"z = complex(1 2)\":\nNumber of operands doesn't match the number of "
+         "operators"},
+        {"`z = quaternion(1, 2,, 3, 4);",
+         "Compiler error 055 in expression \"z = quaternion(1, 2,, 3, 4)\":\nNumber of operands doesn't match the "
+         "number of operators"},
+        {"`z = (3, );",
+         "Compiler error 055 in expression \"z = (3, )\":\nNumber of operands doesn't match the number of operators"},
+        {"`z = r(3);",
+         "Compiler error 278 in expression \"z = r(3)\" :\n\"r\" is a variable and cannot be called as a function"},
+        {"`z = return(3);",
+         "Compiler error 278 in expression \"z = return(3)\" :\n\"return\" is a keyword and cannot be called as a "
+         "function"},
         {"`mode = \"three\";",
          "Compiler error 278 in expression \"mode = \"three\"\" :\nEnumerator \"three\" not found in parameter \"mode\""},
         {"`k = \"two\";",

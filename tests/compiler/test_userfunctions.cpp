@@ -74,6 +74,9 @@ const FunctionCase kCases[] = {
      "    r = 7;\n    r = nothing(3);", "r", {0}},
     {"a non-void function called as a statement still runs", "  real r;",
      "  real bump(real &x) {\n    x = x + 1;\n    return(x);\n  }", "    r = 1;\n    bump(r);", "r", {2}},
+    {"a function without parameters called with empty brackets, alone and inside an expression",
+     "  real r, s;", "  real seven(void) {\n    return(7);\n  }",
+     "    r = seven();\n    s = seven() * 2 + seven();", "s", {21}},
     {"locals survive templates that use scratch memory", "  complex c;",
      "  complex keep(complex a) {\n    complex t, u, w;\n    t = a;\n    u = a + 1;\n"
      "    w = exp(sin(a)) * log(a) + atan(a) / cosh(a);\n    return(t * 1000 + u + w * 0);\n  }",

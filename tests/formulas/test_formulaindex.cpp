@@ -151,6 +151,10 @@ TEST(ReadIndexClass, CollectsTheFunctionLinesOfAClass)
     EXPECT_EQ(1, ReadIndexClass(index.c_str(), "emptyclass", &lines));
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(0, ReadIndexClass(index.c_str(), "nothing", &lines));
+    // A class name is taken whole, never as the start of a longer one.
+    EXPECT_EQ(0, ReadIndexClass(index.c_str(), "complex", &lines));
+    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(0, ReadIndexClass(index.c_str(), "e", &lines));
     EXPECT_EQ(-1, ReadIndexClass("Z:\\no\\such.slb", "x", &lines));
     EXPECT_FALSE(ParseIndexFunctionLine("F:broken##1##x##", &name, &start, &end, &declaration));
 }

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "app/ScanProgressDialog.h"
 #include "formulas/FormulaLoader.h"
@@ -89,6 +90,42 @@ TEST_F(FormulaLoaderTest, AFolderScanFillsEveryTreeWithItsFolderAndFiles)
     Child(Child(RootNode(FK_LIBRARY), 0), 1)->GetPath(path, sizeof path);
     EXPECT_EQ(root + "\\sub\\m.lib", path);
     EXPECT_EQ(0, WorkerCancelState);
+}
+
+// Directory links made for one test and removed before the folder is, so
+// that the removal does not follow them.
+struct FolderLinks {
+    std::vector<std::string> paths;
+    bool Add(const std::string& link, const std::string& target)
+    {
+        // Looked up: the program is built for systems without links. Flags
+        // 1 | 2: a directory link, made without elevation where allowed.
+        typedef BOOLEAN(WINAPI * CreateLink)(LPCSTR, LPCSTR, DWORD);
+        CreateLink create = reinterpret_cast<CreateLink>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateSymbolicLinkA")));
+        if (!create || !create(link.c_str(), target.c_str(), 1 | 2))
+            return false;
+        paths.push_back(link);
+        return true;
+    }
+    ~FolderLinks()
+    {
+        for (const std::string& p : paths)
+            RemoveDirectoryA(p.c_str());
+    }
+};
+
+TEST_F(FormulaLoaderTest, AFolderReachedAgainThroughALinkIsScannedOnce)
+{
+    // Two links from a subfolder back to the root would make the scan
+    // branch for ever.
+    FolderLinks links;
+    if (!links.Add(root + "\\sub\\back1", root) || !links.Add(root + "\\sub\\back2", root))
+        GTEST_SKIP() << "no directory links here";
+    ScanFormulaFolder(root.c_str(), root.c_str());
+    FormulaNode* sub = Child(RootNode(FK_LIBRARY), 0);
+    EXPECT_EQ("deeper,m.lib", Names(sub));
+    EXPECT_EQ("sub,a.sfm", Names(RootNode(FK_ITERATION)));
 }
 
 TEST_F(FormulaLoaderTest, ASecondScanReusesEveryNode)

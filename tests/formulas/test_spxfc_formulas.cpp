@@ -73,6 +73,29 @@ TEST(SpxfcFormulaFiles, WritesTheIndexOfALibrary)
     EXPECT_EQ(2u, run.exitCode);
 }
 
+TEST(SpxfcFormulaFiles, RefusesToIndexALibraryItCannotReadToTheEnd)
+{
+    // Each would otherwise give an index that silently lacks the class.
+    const std::string good = "good {\n  real f(real a) {\n    return(a);\n  }\n}\n";
+    const struct {
+        std::string text;
+        const char* reason;
+    } cases[] = {
+        {good + "open {\n  real g(real a) {\n    return(a);\n  }\n", "the entry \"open\" has no closing brace"},
+        {good + "last {\n  real g(real a) {\n    return(a);\n}\n", "the entry \"last\" has no closing brace"},
+        {good + std::string("\0", 1) + "later {\n}\n", "a NUL byte at character 47"},
+    };
+    TempFolder folder;
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteBytes(folder / "cut.lib", c.text));
+        ToolRun run = RunTool("index \"" + folder / "cut.lib" + "\"");
+        EXPECT_EQ(1u, run.exitCode) << c.reason;
+        EXPECT_NE(std::string::npos, run.output.find(c.reason)) << run.output;
+        EXPECT_NE(std::string::npos, run.output.find("index failed (3): " + folder / "cut.slb")) << run.output;
+        EXPECT_FALSE(FileExists(folder / "cut.slb")) << c.reason;
+    }
+}
+
 TEST(SpxfcFormulaFiles, ImportsThroughTheSearchPath)
 {
     TempFolder folder;

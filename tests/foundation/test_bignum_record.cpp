@@ -123,6 +123,28 @@ TEST(BignumRecord, NonDigitTextWarnsAndGivesZero)
     EXPECT_EQ("0.0E+0", Sci(n));
 }
 
+TEST(BignumRecord, ExponentBeyondTheLimitWarnsAndGivesZero)
+{
+    // At the limit the number is read; one beyond, and far beyond (where
+    // atoi would overflow), it is refused like a non-digit.
+    Num edge("1E+10000000");
+    EXPECT_EQ(10000001, edge->exponent);
+    Num low("1e-10000000");
+    EXPECT_EQ(-9999999, low->exponent);
+    const char* refused[] = {"1E+10000001", "-2.5e-10000001", "1E+999999999", "1E+99999999999999999999"};
+    for (const char* text : refused) {
+        Num n("5");
+        StderrCapture err;
+        m_apm_set_string(n, text);
+        EXPECT_EQ(std::string("Warning! 'm_apm_set_string' : Exponent out of range in parse \nText = [") + text +
+                      "]\n",
+                  err.Finish());
+        EXPECT_EQ(0, n->sign) << text;
+        EXPECT_FALSE(m_apm_text_exponent_in_range(text)) << text;
+    }
+    EXPECT_TRUE(m_apm_text_exponent_in_range("-1.5"));
+}
+
 TEST(BignumRecord, ParsesTextLongerThanTheWorkBuffer)
 {
     // Longer than the first work buffer and beyond the size at which it is

@@ -59,6 +59,8 @@ TEST(BignumTool, RejectsMalformedInput)
         { { "div", "1", "3" }, "wrong number of arguments for 'div'" },
         { { "round", "1", "2", "3" }, "wrong number of arguments for 'round'" },
         { { "pow", "1", "2" }, "unknown operation 'pow'" },
+        // An exact sum of this would need half a gigabyte.
+        { { "add", "1E+999999999", "1" }, "exponent beyond +-10000000: '1E+999999999'" },
         { {}, "usage: spxbig" },
     };
     for (const Case& c : cases) {

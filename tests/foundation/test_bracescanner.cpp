@@ -129,6 +129,37 @@ TEST(ScanBraceFile, BackslashJoinsLinesUnlessCommented)
     EXPECT_EQ("{\nf=\"x;y\" b=2\n}", e[2].text);
 }
 
+TEST(ScanBraceFile, NestedBracesAndQuotedBracesStayInsideTheEntry)
+{
+    std::vector<Entry> e = Scan("a {\n s=\"}\"\n b { c }\n}\nNext { x=\"{\" }\n");
+    ASSERT_EQ(2u, e.size());
+    EXPECT_EQ("a", e[0].name);
+    EXPECT_EQ("{\ns=\"}\"\nb { c }\n}", e[0].text);
+    EXPECT_EQ("Next", e[1].name);
+    EXPECT_EQ("{ x=\"{\" }", e[1].text);
+}
+
+TEST(ScanBraceFile, ReportsWhyTheScanStoppedShort)
+{
+    struct Case {
+        std::string text;
+        size_t entries;
+        const char* problem;
+    } cases[] = {
+        {"A { x }\nB { y }\n", 2, ""},
+        {"A { x }\nB { y \n", 1, "the entry \"B\" has no closing brace"},
+        {std::string("A { x }\nB {\0 y }\nC { z }\n", 25), 1, "a NUL byte at offset 11 ends the text"},
+    };
+    for (const Case& c : cases) {
+        TempFile file(c.text);
+        g_entries.clear();
+        std::string problem = "not cleared";
+        ScanBraceFile(file.path.c_str(), Collect, &problem);
+        EXPECT_EQ(c.entries, g_entries.size()) << c.problem;
+        EXPECT_EQ(c.problem, problem);
+    }
+}
+
 TEST(ScanBraceFile, LongLinesAndNames)
 {
     std::string name(600, 'N');
