@@ -1,0 +1,154 @@
+// Comment lines pass through the entry untouched by the item layout: they
+// are cut from the body before parsing and written straight to the file.
+#include "files/entry/CommentLines.h"
+
+#include <string.h>
+#include <time.h>
+
+#include "files/entry/TextWriter.h"
+#include "foundation/CrtFormat.h"
+
+int SplitComments(const char* text, int last, std::string& code, std::string& comment)
+{
+    code.clear();
+    comment.clear();
+    int i = 0;
+    int end = last + 1;
+    while (i < end && text[i] != 0) {
+        while (i < end && (text[i] == '\r' || text[i] == '\n'))
+            i++;
+        if (i >= end || text[i] == 0)
+            break;
+        int start = i;
+        int semicolon = -1;
+        bool quoted = false;
+        while (i < end && text[i] != 0 && text[i] != '\r' && text[i] != '\n') {
+            if (text[i] == '"')
+                quoted = !quoted;
+            else if (text[i] == ';' && !quoted && semicolon < 0)
+                semicolon = i;
+            i++;
+        }
+        if (semicolon < 0) {
+            code.append(text + start, i - start);
+            code += '\n';
+            continue;
+        }
+        code.append(text + start, semicolon - start);
+        code += '\n';
+        int c = semicolon + 1;
+        while (c < i && (signed char)text[c] <= ' ')
+            c++;
+        comment.append(text + c, i - c);
+        comment += '\n';
+    }
+    if (!comment.empty() && comment.back() == '\n')
+        comment.pop_back();
+    return (int)comment.size();
+}
+
+CommentTagValues CommentTagsNow()
+{
+    time_t now = time(NULL);
+    struct tm local = *localtime(&now);
+    CommentTagValues v = {};
+    v.year = local.tm_year + 1900;
+    v.month = local.tm_mon + 1;
+    v.day = local.tm_mday;
+    v.hour = local.tm_hour;
+    v.minute = local.tm_min;
+    v.second = local.tm_sec;
+    return v;
+}
+
+namespace {
+
+const char* const kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+const char* MonthName(int month)
+{
+    return month >= 1 && month <= 12 ? kMonthNames[month - 1] : "";
+}
+
+std::string Format(const char* format, ...) __attribute__((format(ms_printf, 1, 2)));
+std::string Format(const char* format, ...)
+{
+    char buffer[120];
+    va_list args;
+    va_start(args, format);
+    CrtFormatV(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+std::string TagText(int tag, const CommentTagValues& v)
+{
+    switch (tag) {
+    case 0: return Format("%4d", v.year);
+    case 1: return MonthName(v.month);
+    case 2: return Format("%d", v.day);
+    case 3: return Format("%02d", v.hour);
+    case 4: return Format("%02d", v.minute);
+    case 5: return Format("%02d", v.second);
+    case 6: return Format("%s %d, %d", MonthName(v.month), v.day, v.year);
+    case 7: return Format("%02d:%02d:%02d", v.hour, v.minute, v.second);
+    case 8: return Format("%d", v.xdots);
+    case 9: return Format("%d", v.ydots);
+    case 10: {
+        double seconds = v.calcMilliseconds / 1000.0;
+        int hours = (int)(seconds / 3600.0);
+        seconds -= hours * 3600.0;
+        int minutes = (int)(seconds / 60.0);
+        seconds -= minutes * 60.0;
+        return Format("%02d:%02d:%06.3lf", hours, minutes, seconds);
+    }
+    default: return "4.0";
+    }
+}
+
+const char* const kTags[] = {"$year$", "$month$", "$day$", "$hour$", "$min$", "$sec$", "$date$",
+                             "$time$", "$xdots$", "$ydots$", "$calctime$", "$version$"};
+
+}  // namespace
+
+std::string ExpandCommentTags(const std::string& line, const CommentTagValues& values)
+{
+    // One pass from left to right, so a replacement is never searched again.
+    std::string out;
+    size_t i = 0;
+    while (i < line.size() && out.size() < COMMENT_LINE_MAX) {
+        int found = -1;
+        if (line[i] == '$') {
+            for (int t = 0; t < (int)(sizeof kTags / sizeof kTags[0]); t++) {
+                if (line.compare(i, strlen(kTags[t]), kTags[t]) == 0) {
+                    found = t;
+                    break;
+                }
+            }
+        }
+        if (found < 0) {
+            out += line[i++];
+            continue;
+        }
+        out += TagText(found, values);
+        i += strlen(kTags[found]);
+    }
+    if (out.size() > COMMENT_LINE_MAX)
+        out.resize(COMMENT_LINE_MAX);
+    return out;
+}
+
+void WriteCommentText(TextWriter& writer, const char* comment, const CommentTagValues& values)
+{
+    const char* p = comment;
+    while (p != NULL && *p != 0) {
+        const char* end = strpbrk(p, "\r\n");
+        std::string line = end ? std::string(p, end - p) : std::string(p);
+        if (!line.empty())
+            fprintf(writer.file, "                  ; %s\n", ExpandCommentTags(line, values).c_str());
+        if (end == NULL)
+            break;
+        p = end + 1;
+    }
+}
