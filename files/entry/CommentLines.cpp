@@ -82,33 +82,39 @@ std::string Format(const char* format, ...)
     return buffer;
 }
 
-std::string TagText(int tag, const CommentTagValues& v)
+std::string CalcTimeText(double milliseconds)
 {
-    switch (tag) {
-    case 0: return Format("%4d", v.year);
-    case 1: return MonthName(v.month);
-    case 2: return Format("%d", v.day);
-    case 3: return Format("%02d", v.hour);
-    case 4: return Format("%02d", v.minute);
-    case 5: return Format("%02d", v.second);
-    case 6: return Format("%s %d, %d", MonthName(v.month), v.day, v.year);
-    case 7: return Format("%02d:%02d:%02d", v.hour, v.minute, v.second);
-    case 8: return Format("%d", v.xdots);
-    case 9: return Format("%d", v.ydots);
-    case 10: {
-        double seconds = v.calcMilliseconds / 1000.0;
-        int hours = (int)(seconds / 3600.0);
-        seconds -= hours * 3600.0;
-        int minutes = (int)(seconds / 60.0);
-        seconds -= minutes * 60.0;
-        return Format("%02d:%02d:%06.3lf", hours, minutes, seconds);
-    }
-    default: return "4.0";
-    }
+    double seconds = milliseconds / 1000.0;
+    int hours = (int)(seconds / 3600.0);
+    seconds -= hours * 3600.0;
+    int minutes = (int)(seconds / 60.0);
+    seconds -= minutes * 60.0;
+    return Format("%02d:%02d:%06.3lf", hours, minutes, seconds);
 }
 
-const char* const kTags[] = {"$year$", "$month$", "$day$", "$hour$", "$min$", "$sec$", "$date$",
-                             "$time$", "$xdots$", "$ydots$", "$calctime$", "$version$"};
+// tag, its text from the values v
+#define COMMENT_TAGS(X)                                                        \
+    X("$year$", Format("%4d", v.year))                                         \
+    X("$month$", MonthName(v.month))                                           \
+    X("$day$", Format("%d", v.day))                                            \
+    X("$hour$", Format("%02d", v.hour))                                        \
+    X("$min$", Format("%02d", v.minute))                                       \
+    X("$sec$", Format("%02d", v.second))                                       \
+    X("$date$", Format("%s %d, %d", MonthName(v.month), v.day, v.year))        \
+    X("$time$", Format("%02d:%02d:%02d", v.hour, v.minute, v.second))          \
+    X("$xdots$", Format("%d", v.xdots))                                        \
+    X("$ydots$", Format("%d", v.ydots))                                        \
+    X("$calctime$", CalcTimeText(v.calcMilliseconds))                          \
+    X("$version$", std::string("4.0"))
+
+struct CommentTag {
+    const char* tag;
+    std::string (*text)(const CommentTagValues& v);
+};
+
+#define TAG_ROW(tag, expression) {tag, [](const CommentTagValues& v) -> std::string { return expression; }},
+const CommentTag kTags[] = {COMMENT_TAGS(TAG_ROW)};
+#undef TAG_ROW
 
 }  // namespace
 
@@ -121,7 +127,7 @@ std::string ExpandCommentTags(const std::string& line, const CommentTagValues& v
         int found = -1;
         if (line[i] == '$') {
             for (int t = 0; t < (int)(sizeof kTags / sizeof kTags[0]); t++) {
-                if (line.compare(i, strlen(kTags[t]), kTags[t]) == 0) {
+                if (line.compare(i, strlen(kTags[t].tag), kTags[t].tag) == 0) {
                     found = t;
                     break;
                 }
@@ -131,8 +137,8 @@ std::string ExpandCommentTags(const std::string& line, const CommentTagValues& v
             out += line[i++];
             continue;
         }
-        out += TagText(found, values);
-        i += strlen(kTags[found]);
+        out += kTags[found].text(values);
+        i += strlen(kTags[found].tag);
     }
     if (out.size() > COMMENT_LINE_MAX)
         out.resize(COMMENT_LINE_MAX);
