@@ -129,7 +129,7 @@ TEST_F(ShippedFormulas, EveryEntryCompilesAsItsKind)
         {"Spiralix.sfm", "Spiralix", FK_ITERATION, 5},
         {"Spiralix.scl", "Spiralix", FK_COLORING, 8},
         {"Spiralix.str", "Spiralix", FK_TRANSFORMATION, 2},
-        {"FractInt.sfm", "FractInt", FK_ITERATION, 64},
+        {"FractInt.sfm", "FractInt", FK_ITERATION, 66},
         {"FractInt.scl", "FractInt", FK_COLORING, 2},
     };
     for (const File& f : files) {
@@ -158,7 +158,8 @@ TEST_F(ShippedFormulas, TheNamesTheReaderAsksForAreThere)
         {"Spiralix", "compLyap", FK_COLORING},              {"Spiralix", "compBif", FK_COLORING},
         {"Spiralix.scl", "UF_None", FK_COLORING},           {"Spiralix", "Circle_Inversion", FK_TRANSFORMATION},
         {"Spiralix", "SkewStretchComp", FK_TRANSFORMATION}, {"FractInt", "FractInt_Inside", FK_COLORING},
-        {"FractInt", "FractInt_Outside", FK_COLORING},
+        {"FractInt", "FractInt_Outside", FK_COLORING},      {"FractInt", "MANDEL", FK_ITERATION},
+        {"FractInt", "JULIA", FK_ITERATION},
     };
     for (const Wanted& w : wanted)
         EXPECT_EQ("", LookupAndCompile(w.file, w.name, w.kind));
