@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "compiler/EnumValues.h"
 #include "compiler/FormulaSymbol.h"
 #include "files/entry/TextWriter.h"
 #include "foundation/Buffers.h"
@@ -48,22 +49,6 @@ const char* EnumName(const uint8_t* list, int value)
         p = (const uint8_t*)name + strlen(name) + 1;
     }
     return NULL;
-}
-
-// The value stored with name (without case), or -1.
-int EnumValue(const uint8_t* list, const char* name)
-{
-    for (const uint8_t* p = list; p != NULL;) {
-        int32_t v;
-        memcpy(&v, p, 4);
-        if (v < 0)
-            break;
-        const char* entry = (const char*)p + 4;
-        if (strcasecmp(entry, name) == 0)
-            return v;
-        p = (const uint8_t*)entry + strlen(entry) + 1;
-    }
-    return -1;
 }
 
 std::string Format(const char* format, ...) __attribute__((format(ms_printf, 1, 2)));
@@ -202,14 +187,14 @@ void ReadParmValue(NodeList* parameters, NodeList* functions, const char* key, c
     int n = 0;
     int enumValue = -1;
     if (const uint8_t* list = EnumRecords(s)) {
-        enumValue = EnumValue(list, value);
+        enumValue = FindEnumValue(list, value);
         if (enumValue < 0) {
             // Names written with their line-break escapes ("a\nb").
             std::string bare;
             for (const char* p = value; *p != 0 && bare.size() < 200; p++)
                 if (*p != '\\')
                     bare += *p;
-            enumValue = EnumValue(list, bare.c_str());
+            enumValue = FindEnumValue(list, bare.c_str());
         }
     }
     if (enumValue >= 0) {

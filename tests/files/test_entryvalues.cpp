@@ -18,7 +18,7 @@
 #include "foundation/Buffers.h"
 #include "foundation/List.h"
 #include "foundation/bignum/BigNumber.h"
-#include "toolwindows/EnumValues.h"
+#include "compiler/EnumValues.h"
 
 namespace {
 
