@@ -6,7 +6,7 @@
 #include <time.h>
 
 #include "files/entry/TextWriter.h"
-#include "foundation/CrtFormat.h"
+#include "files/entry/EntryFormat.h"
 
 int SplitComments(const char* text, int last, std::string& code, std::string& comment)
 {
@@ -71,17 +71,6 @@ const char* MonthName(int month)
     return month >= 1 && month <= 12 ? kMonthNames[month - 1] : "";
 }
 
-std::string Format(const char* format, ...) __attribute__((format(ms_printf, 1, 2)));
-std::string Format(const char* format, ...)
-{
-    char buffer[120];
-    va_list args;
-    va_start(args, format);
-    CrtFormatV(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
-
 std::string CalcTimeText(double milliseconds)
 {
     double seconds = milliseconds / 1000.0;
@@ -89,21 +78,21 @@ std::string CalcTimeText(double milliseconds)
     seconds -= hours * 3600.0;
     int minutes = (int)(seconds / 60.0);
     seconds -= minutes * 60.0;
-    return Format("%02d:%02d:%06.3lf", hours, minutes, seconds);
+    return EntryFormat("%02d:%02d:%06.3lf", hours, minutes, seconds);
 }
 
 // tag, its text from the values v
 #define COMMENT_TAGS(X)                                                        \
-    X("$year$", Format("%4d", v.year))                                         \
+    X("$year$", EntryFormat("%4d", v.year))                                         \
     X("$month$", MonthName(v.month))                                           \
-    X("$day$", Format("%d", v.day))                                            \
-    X("$hour$", Format("%02d", v.hour))                                        \
-    X("$min$", Format("%02d", v.minute))                                       \
-    X("$sec$", Format("%02d", v.second))                                       \
-    X("$date$", Format("%s %d, %d", MonthName(v.month), v.day, v.year))        \
-    X("$time$", Format("%02d:%02d:%02d", v.hour, v.minute, v.second))          \
-    X("$xdots$", Format("%d", v.xdots))                                        \
-    X("$ydots$", Format("%d", v.ydots))                                        \
+    X("$day$", EntryFormat("%d", v.day))                                            \
+    X("$hour$", EntryFormat("%02d", v.hour))                                        \
+    X("$min$", EntryFormat("%02d", v.minute))                                       \
+    X("$sec$", EntryFormat("%02d", v.second))                                       \
+    X("$date$", EntryFormat("%s %d, %d", MonthName(v.month), v.day, v.year))        \
+    X("$time$", EntryFormat("%02d:%02d:%02d", v.hour, v.minute, v.second))          \
+    X("$xdots$", EntryFormat("%d", v.xdots))                                        \
+    X("$ydots$", EntryFormat("%d", v.ydots))                                        \
     X("$calctime$", CalcTimeText(v.calcMilliseconds))                          \
     X("$version$", std::string("4.0"))
 

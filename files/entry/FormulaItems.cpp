@@ -13,7 +13,7 @@
 #include "compiler/FormulaSymbol.h"
 #include "files/entry/TextWriter.h"
 #include "foundation/Buffers.h"
-#include "foundation/CrtFormat.h"
+#include "files/entry/EntryFormat.h"
 #include "foundation/List.h"
 
 namespace {
@@ -51,45 +51,34 @@ const char* EnumName(const uint8_t* list, int value)
     return NULL;
 }
 
-std::string Format(const char* format, ...) __attribute__((format(ms_printf, 1, 2)));
-std::string Format(const char* format, ...)
-{
-    char buffer[256];
-    va_list args;
-    va_start(args, format);
-    CrtFormatV(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
-
 std::string ParameterItem(const FormulaSymbol* s)
 {
     const char* name = s->name;
     const double* v = s->value;
     switch (s->dataType) {
     case DT_COMPLEX:
-        return Format("p_%s=%.16lg/%.16lg", name, v[0], v[1]);
+        return EntryFormat("p_%s=%.16lg/%.16lg", name, v[0], v[1]);
     case DT_REAL:
-        return Format("p_%s=%.16lg", name, v[0]);
+        return EntryFormat("p_%s=%.16lg", name, v[0]);
     case DT_INT:
         if (const uint8_t* list = EnumRecords(s)) {
             const char* text = EnumName(list, (int)v[0]);
             return text != NULL ? std::string("p_") + name + "=\"" + text + "\"" : "";
         }
-        return Format("p_%s=%d", name, (int)v[0]);
+        return EntryFormat("p_%s=%d", name, (int)v[0]);
     case DT_BOOL:
-        return Format("p_%s=%d", name, (int)v[0]);
+        return EntryFormat("p_%s=%d", name, (int)v[0]);
     case DT_QUATERNION:
-        return Format("p_%s=%.16lg/%.16lg/%.16lg/%.16lg", name, v[0], v[1], v[2], v[3]);
+        return EntryFormat("p_%s=%.16lg/%.16lg/%.16lg/%.16lg", name, v[0], v[1], v[2], v[3]);
     case TEXT_TYPE_A:
     case TEXT_TYPE_B:
         if (s->enumList == NULL)
             return "";
         return std::string("p_") + name + "=\"" + (const char*)s->enumList->GetData() + "\"";
     case DT_COLOR:
-        return Format("p_%s=%.4lg/%.4lg/%.4lg/%.4lg", name, v[0], v[1], v[2], v[3]);
+        return EntryFormat("p_%s=%.4lg/%.4lg/%.4lg/%.4lg", name, v[0], v[1], v[2], v[3]);
     case DT_VECTOR:
-        return Format("p_%s=%.16lg/%.16lg/%.16lg", name, v[0], v[1], v[2]);
+        return EntryFormat("p_%s=%.16lg/%.16lg/%.16lg", name, v[0], v[1], v[2]);
     default:
         return "";
     }

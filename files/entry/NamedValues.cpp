@@ -15,23 +15,12 @@
 
 #include "document/ParameterDescriptor.h"
 #include "files/entry/TextWriter.h"
-#include "foundation/CrtFormat.h"
+#include "files/entry/EntryFormat.h"
 #include "foundation/bignum/BigNumber.h"
 
 namespace {
 
 enum { BIG_DIGITS = 50 };
-
-std::string Format(const char* format, ...) __attribute__((format(ms_printf, 1, 2)));
-std::string Format(const char* format, ...)
-{
-    char buffer[128];
-    va_list args;
-    va_start(args, format);
-    CrtFormatV(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
 
 int NameCount(const char* const* names)
 {
@@ -76,7 +65,7 @@ std::string ValueText(const ParameterDescriptor& row, const unsigned char* field
     case PT_DOUBLE: {
         double v;
         memcpy(&v, field, 8);
-        return Format("%+.15lg", v);
+        return EntryFormat("%+.15lg", v);
     }
     case PT_INT:
     case PT_CHOICE: {
@@ -84,16 +73,16 @@ std::string ValueText(const ParameterDescriptor& row, const unsigned char* field
         memcpy(&v, field, 4);
         if (named && v >= 0 && v < NameCount(row.valueNames))
             return row.valueNames[v];
-        return Format("%+ld", (long)v);
+        return EntryFormat("%+ld", (long)v);
     }
     case PT_BYTE:
-        return Format("%d", field[0]);
+        return EntryFormat("%d", field[0]);
     case PT_BIGNUMBER:
         return BigText(*(const BigNumber*)field);
     case PT_RGBA:
-        return Format("%d/%d/%d/%d", field[0], field[1], field[2], field[3]);
+        return EntryFormat("%d/%d/%d/%d", field[0], field[1], field[2], field[3]);
     case PT_RGB:
-        return Format("%d/%d/%d", field[0], field[1], field[2]);
+        return EntryFormat("%d/%d/%d", field[0], field[1], field[2]);
     case PT_TEXT:
         return "\"" + std::string((const char*)field, strnlen((const char*)field, row.size)) + "\"";
     default:

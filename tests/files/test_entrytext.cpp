@@ -15,6 +15,7 @@
 #include "files/entry/ContinuedLines.h"
 #include "files/entry/EntryTokens.h"
 #include "files/entry/TextWriter.h"
+#include "tests/files/WrittenText.h"
 
 namespace {
 
@@ -31,29 +32,6 @@ int Offset(const char* text, const char* found)
 {
     return found ? (int)(found - text) : -1;
 }
-
-// Everything a TextWriter wrote, read back from its temporary file.
-class WrittenText {
-public:
-    WrittenText() : file_(tmpfile()), writer(file_) {}
-    ~WrittenText() { fclose(file_); }
-    std::string Text()
-    {
-        fflush(file_);
-        rewind(file_);
-        std::string text;
-        int c;
-        while ((c = fgetc(file_)) != EOF)
-            text += (char)c;
-        return text;
-    }
-
-private:
-    FILE* file_;
-
-public:
-    TextWriter writer;
-};
 
 }  // namespace
 

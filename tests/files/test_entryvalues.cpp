@@ -18,6 +18,7 @@
 #include "foundation/Buffers.h"
 #include "foundation/List.h"
 #include "foundation/bignum/BigNumber.h"
+#include "tests/files/WrittenText.h"
 #include "compiler/EnumValues.h"
 
 namespace {
@@ -87,16 +88,9 @@ Block MakeBlock()
 std::string Written(void (*write)(TextWriter&, const ParameterDescriptor*, const void*, const void*),
                     const Block& standard, const Block& block)
 {
-    FILE* file = tmpfile();
-    TextWriter writer(file);
-    write(writer, kTable, &standard, &block);
-    fflush(file);
-    rewind(file);
-    std::string text;
-    for (int c; (c = fgetc(file)) != EOF;)
-        text += (char)c;
-    fclose(file);
-    return text;
+    WrittenText out;
+    write(out.writer, kTable, &standard, &block);
+    return out.Text();
 }
 
 }  // namespace
@@ -259,17 +253,10 @@ public:
     }
     std::string Written()
     {
-        FILE* file = tmpfile();
-        TextWriter writer(file);
-        WriteFormulaParameters(writer, &parameters);
-        WriteFormulaFunctions(writer, &functions);
-        fflush(file);
-        rewind(file);
-        std::string text;
-        for (int c; (c = fgetc(file)) != EOF;)
-            text += (char)c;
-        fclose(file);
-        return text;
+        WrittenText out;
+        WriteFormulaParameters(out.writer, &parameters);
+        WriteFormulaFunctions(out.writer, &functions);
+        return out.Text();
     }
     void Read(const char* key, const char* value, bool imported = false)
     {
