@@ -108,7 +108,7 @@ bool ReadClamped(const char* text, double low, double high, long* out)
 {
     char* end;
     double v = strtod(text, &end);
-    if (end == text)
+    if (end == text || v != v)
         return false;
     v = trunc(v);
     if (v < low)

@@ -11,6 +11,7 @@
 #include <string.h>
 #include <strings.h>
 
+#include "files/entry/EntryTokens.h"
 #include "formulas/FormulaEdit.h"
 
 bool ReadWholeFile(const char* path, std::string& text)
@@ -202,5 +203,19 @@ bool PlaceEntryInFile(const char* path, const std::string& entryText, EntryPlace
         DeleteFileA(temporary.c_str());
         return false;
     }
+    return true;
+}
+
+bool NextEntryRange(const char* text, int from, EntryRange* range)
+{
+    const char* open = FindUncommentedUnquoted(text + from, '{');
+    if (open == NULL)
+        return false;
+    const char* close = FindUncommentedUnquoted(open + 1, '}');
+    if (close == NULL)
+        return false;
+    range->begin = from;
+    range->open = (int)(open - text);
+    range->close = (int)(close - text);
     return true;
 }

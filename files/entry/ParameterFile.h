@@ -36,5 +36,15 @@ enum EntryPlacement {
 bool PlaceEntryInFile(const char* path, const std::string& entryText, EntryPlacement placement, int start, int end,
                       int ask);
 
+// One entry of a parameter text: from the end of the previous one (from)
+// to its closing brace, found as the reader finds them (outside ';'
+// comments and quoted values). False when no complete entry follows.
+struct EntryRange {
+    int begin;   // where the entry's text starts (the previous end)
+    int open;    // its '{'
+    int close;   // its '}'
+};
+bool NextEntryRange(const char* text, int from, EntryRange* range);
+
 // The whole content of a file (binary), false when it cannot be read.
 bool ReadWholeFile(const char* path, std::string& text);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "files/entry/ParameterFile.h"
 #include "tests/formulas/FormulaTestSupport.h"
@@ -61,6 +62,20 @@ TEST(CheckParameterFile, FlagsOddBytesBrokenStructureAndTheName)
     int start, end;
     EXPECT_EQ(PF_NAME_EXISTS, Check(text, "Mine", &start, &end));
     EXPECT_EQ("Mine  {\n a=1\n}", text.substr(start, end - start + 1));
+}
+
+// Entries as the reader finds them: a brace in a comment or in a quoted
+// value neither opens nor closes one.
+TEST(CheckParameterFile, SplitsATextIntoEntries)
+{
+    const char* text = "; a {comment}\nFirst  {\n t=\"a } b\" ; }\n}\nSecond {\n}\nbroken {\n";
+    std::vector<std::string> entries;
+    EntryRange range;
+    for (int from = 0; NextEntryRange(text, from, &range); from = range.close + 1)
+        entries.push_back(std::string(text + range.begin, range.close - range.begin + 1));
+    ASSERT_EQ(2u, entries.size());
+    EXPECT_EQ("; a {comment}\nFirst  {\n t=\"a } b\" ; }\n}", entries[0]);
+    EXPECT_EQ("\nSecond {\n}", entries[1]);
 }
 
 TEST(CheckParameterFile, PlacesEntriesThroughATemporaryFile)
