@@ -44,7 +44,7 @@ TEST(EntryTokens, SplitAtBlanksOutsideQuotes)
     EXPECT_EQ(V{}, Tokens("   \r\n\t ", NextToken));
     EXPECT_EQ((V{"a", "b"}), Tokens("a\xE4" "b", NextToken));
     EXPECT_EQ((V{"t=\"a\xE4" "b\""}), Tokens("t=\"a\xE4" "b\"", NextToken));
-    EXPECT_EQ((V{"t=\"a", "b\""}), Tokens("t=\"a\r\nb\"", NextToken));
+    EXPECT_EQ((V{"t=\"a\r\nb\""}), Tokens("t=\"a\r\nb\"", NextToken));
     EXPECT_EQ((V{"t=\"a b c d\"", "x"}), Tokens("t=\"a\r\nb\n\rc\nd\" x", NextLongToken));
     char out[TOKEN_CAPACITY];
     EXPECT_EQ(-1, NextToken("", out, 0));
