@@ -74,8 +74,8 @@ int CheckParameterText(const std::string& text, const char* entryName, int* star
     bool comment = false;
     size_t nameStart = 0;
     int lineBreaks = 0;
-    size_t length = text.size();
-    // Up to and including a terminating NUL, as the file ends there.
+    // The text ends at its first NUL (padding after it was judged above).
+    size_t length = strnlen(text.c_str(), text.size());
     for (size_t i = 0; i <= length && !broken; i++) {
         unsigned char c = i < length ? (unsigned char)text[i] : 0;
         switch (state) {

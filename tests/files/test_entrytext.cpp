@@ -150,8 +150,9 @@ TEST(TextWriter, WrapsItemsAtTheWidth)
     out.writer.WriteItem("e=1");
     out.writer.WriteSection("gradient:");
     out.writer.WriteItem("f=2");
-    std::string expected = "  " + a + " " + b + "\n  " + c + "\n  " + std::string(67, 'd') + "\\\n  " +
-                           std::string(67, 'd') + "\\\n  " + std::string(16, 'd') + "\n  e=1\ngradient:\n  f=2";
+    // The long item starts on the line of the short one with the room left.
+    std::string expected = "  " + a + " " + b + "\n  " + c + "  " + std::string(55, 'd') + "\\\n  " +
+                           std::string(67, 'd') + "\\\n  " + std::string(28, 'd') + "\n  e=1\ngradient:\n  f=2";
     std::string text = out.Text();
     EXPECT_EQ(expected, text);
 

@@ -118,8 +118,7 @@ TEST(NamedValues, WritesOnlyWhatDiffersInTheRowFormats)
     block.rgb[2] = 12;
     block.notInFiles = 0.5;
     std::string expected = "  Real=+0.100000000001 Count=+3 Mode=On Level=7 Title=\"a b\" Choice=+2\n"
-                           "  Centre=-0.75000000000000000000000000000000000000000000000000\n"
-                           "  Colour=255/0/0/0 Light=0/0/12";
+                           "  Centre=-0.75 Colour=255/0/0/0 Light=0/0/12";
     EXPECT_EQ(expected, Written(WriteNamedValues, standard, block));
     // A value without a name is written as its number.
     block.mode = 7;
