@@ -245,9 +245,9 @@ TEST(CompressedBlock, DecodesLittleEndianSextets)
     EXPECT_EQ(1, out[0]);
     EXPECT_EQ(1, DecodeBase64("AB==", out));
     EXPECT_EQ(64, out[0]);
-    EXPECT_EQ(2, DecodeBase64("//P=", out));
-    EXPECT_EQ(0xFF, out[0]);
-    EXPECT_EQ(0xCF, out[1]);
+    EXPECT_EQ(2, DecodeBase64("/wA=", out));  // 63 + 48 * 64
+    EXPECT_EQ(0x3F, out[0]);
+    EXPECT_EQ(0x0C, out[1]);
 }
 
 // The fixtures were made with tools/entry_compress.py (Python's zlib).
