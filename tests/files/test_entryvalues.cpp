@@ -283,8 +283,8 @@ TEST(FormulaItems, WritesEveryParameterTypeAndTheFunctionNames)
     slot.Parameter("dir", DT_VECTOR, 1, 2);
     slot.Function("fn1", 0, 16);
     slot.Function("blend", 1, 2);
-    EXPECT_EQ("  p_seed=-0.75/0.1 p_power=0.3333333333333333 p_shape=\"Square\" p_flag=1\n"
-              "  p_tint=1/0.5/0/1 p_dir=1/2/0 f_fn1=sqr f_blend=mergescreen",
+    EXPECT_EQ("  p_seed=-0.75/0.1 p_power=0.3333333333333333 p_shape=\"Square\"\n"
+              "  p_flag=1 p_tint=1/0.5/0/1 p_dir=1/2/0 f_fn1=sqr f_blend=mergescreen",
               slot.Written());
     // An enumerated value without a name writes nothing.
     shape->value[0] = 5;

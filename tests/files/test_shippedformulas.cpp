@@ -106,7 +106,7 @@ protected:
         bool ok = holder.compiler->compile(holder.GetSource(), 0, -128, nullptr, nullptr, nullptr, name.c_str(),
                                            subKind, nullptr, false, false);
         std::string messages = Messages();
-        if (!ok || messages.find("rror") != std::string::npos)
+        if (!ok || ("\n" + messages).find("\nError") != std::string::npos)
             return name + ": does not compile\n" + messages;
         return "";
     }
