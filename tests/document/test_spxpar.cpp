@@ -1,0 +1,149 @@
+// The spxpar tool: the view operations against the known examples, pixel
+// positions on a deep view, the dump of a new fractal of every type with
+// the test formula folder, copies that dump the same, and bad arguments.
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+
+#include "DocumentTestSupport.h"
+#include "tests/support/ToolRunner.h"
+
+namespace {
+
+ToolRun Spxpar(const std::string& arguments)
+{
+    return RunSibling("spxpar.exe", arguments);
+}
+
+// The value of key= in the output ("<missing>" when absent).
+std::string Value(const std::string& output, const std::string& key)
+{
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line))
+        if (line.compare(0, key.size() + 1, key + "=") == 0)
+            return line.substr(key.size() + 1);
+    return "<missing>";
+}
+
+// The lines of a dump without the marks a copy may differ in.
+std::string WithoutCompileMarks(const std::string& output)
+{
+    std::istringstream lines(output);
+    std::string line, kept;
+    while (std::getline(lines, line))
+        if (line.find(".compiled=") == std::string::npos && line.compare(0, 8, "credits=") != 0)
+            kept += line + "\n";
+    return kept;
+}
+
+TEST(Spxpar, ViewExamples)
+{
+    const struct {
+        const char* arguments;
+        const char* key;
+        const char* value;
+    } cases[] = {
+        {"--corners -2.5,1.5,1.5,-1.5 --aspect", "BottomRightI", "-1.5"},
+        {"--size 800x400 --corners -2.5,1.5,1.5,-1.5 --aspect", "BottomRightI", "-0.5"},
+        {"--size 800x400 --corners -2.5,1.5,1.5,-1.5 --aspect", "TopLeftR", "-2.5"},
+        {"--center-mag 0,0,1,0,0,0", "TopLeftI", "1"},
+        {"--center-mag 0,0,1,1,0,0", "Stretch", "0"},
+        {"--center-mag 0,0,1,1,30,0", "Stretch", "1"},
+        {"--corners -1,1,1,-1", "V1", "1,1"},
+        {"--corners -1,1,1,-1,2,3", "V1", "2,3"},
+        {"--corners -1,1,1,-1 --angle 45 --rotate 0,100", "V0", "-1,1"},
+        {"--corners -2.5,1.5,1.5,-1.5 --pixel 0,479", "point", "-2.5,1.5"},
+        {"--corners -2.5,1.5,1.5,-1.5 --pixel 640,-1", "point", "1.5,-1.5"},
+        {"--size 4x4 --corners -0.7436438870371587048,0.1318259042053119996,-0.7436438870371587044,"
+         "0.1318259042053119992 --pixel 1,3",
+         "point", "-0.7436438870371587047,0.1318259042053119996"},
+        {"--size 3x3 --corners 0,3e-60,3e-60,0 --pixel 1,1", "point", "1e-60,1e-60"},
+    };
+    for (const auto& c : cases) {
+        ToolRun run = Spxpar(std::string("view --type Plasma ") + c.arguments);
+        ASSERT_EQ(run.exitCode, 0u) << c.arguments << "\n" << run.errors;
+        std::string value = Value(run.output, c.key);
+        if (std::string(c.value) == "1e-60,1e-60")
+            EXPECT_EQ(value, "0." + std::string(59, '0') + "1,0." + std::string(59, '0') + "1") << c.arguments;
+        else
+            EXPECT_EQ(value, c.value) << c.arguments << "\n" << run.output;
+    }
+    // The centre-and-magnification example: -4/3 .. 4/3 by 1 .. -1.
+    ToolRun run = Spxpar("view --type plasma --center-mag 0,0,1,1,0,0");
+    EXPECT_EQ(Value(run.output, "TopLeftR").substr(0, 12), "-1.333333333");
+    EXPECT_EQ(Value(run.output, "BottomRightR").substr(0, 11), "1.333333333");
+}
+
+// The defaults of every type, from the typed constructor with the test
+// formulas: the header, a descriptor value, the formula slots.
+TEST(Spxpar, NewFractalDumps)
+{
+    const std::string path = " --path \"" + DocumentFormulaFolder() + "\"";
+    const struct {
+        const char* type;
+        const char* key;
+        const char* value;
+    } cases[] = {
+        {"escapetime", "entry", "Escapetime"},
+        {"escapetime", "Type", "Escapetime"},
+        {"escapetime", "TopLeftR", "-2.5"},
+        {"escapetime", "MaxIter", "250"},
+        {"escapetime", "iteration", "Spiralix.sfm:Mandelbrot"},
+        {"escapetime", "iteration.found", "Mandelbrot Set"},
+        {"escapetime", "iteration.compiled", "1"},
+        {"escapetime", "iteration.p_Bailout", "4"},
+        {"escapetime", "iteration.p_Seed", "0.25/-0.5"},
+        {"escapetime", "inside", ":"},
+        {"escapetime", "Mapping (outside)", "1"},
+        {"escapetime", "DisplayDepth", "24"},
+        {"ESCAPETIME", "gradient.offset", "0"},
+        {"quaternion", "Dims", "1"},
+        {"quaternion", "MaxIter", "15"},
+        {"quaternion", "Light1_x", "1000"},
+        {"quaternion", "Light1Enabled", "1"},
+        {"quaternion", "Light2Enabled", "0"},
+        {"quaternion", "Light1Saturation#2", "1"},
+        {"quaternion", "coloring", "Quaternions.scl:SX_None"},
+        {"attractor", "RenderMode", "3"},
+        {"attractor", "map0.transform0", "AttractorConstructor.sfm:geometry"},
+        {"attractor", "coloring", "Attractors.scl:Attractor_Default"},
+        {"plasma", "Seed", "1000"},
+        {"plasma", "NumFrames", "10"},
+        {"Dynamic_System", "C", "2.666"},
+        {"lsystem", "Formula", "Koch1"},
+        {"ifs", "Formula", "Fern"},
+        {"layered_fractal", "entry", "Layered Fractal"},
+        {"image", "Type", "Image"},
+    };
+    for (const auto& c : cases) {
+        ToolRun run = Spxpar(std::string("new --type ") + c.type + path);
+        ASSERT_EQ(run.exitCode, 0u) << c.type << "\n" << run.errors;
+        EXPECT_EQ(Value(run.output, c.key), c.value) << c.type << " " << c.key;
+    }
+}
+
+TEST(Spxpar, CopyDumpsLikeItsSource)
+{
+    const std::string path = " --path \"" + DocumentFormulaFolder() + "\"";
+    for (const char* type : {"escapetime", "quaternion", "attractor", "plasma", "ifs"}) {
+        ToolRun original = Spxpar(std::string("new --type ") + type + path);
+        ToolRun copy = Spxpar(std::string("new --copy --type ") + type + path);
+        ASSERT_EQ(copy.exitCode, 0u) << type << "\n" << copy.errors;
+        EXPECT_EQ(WithoutCompileMarks(copy.output), WithoutCompileMarks(original.output)) << type;
+    }
+}
+
+TEST(Spxpar, BadArgumentsExitWithTwo)
+{
+    for (const char* arguments : {"", "new", "new --type nosuchtype", "frobnicate --type plasma",
+                                  "view --type plasma --size 12", "view --type plasma --corners 1,2,3",
+                                  "view --type plasma --pixel x,1", "view --type plasma --bogus",
+                                  "new --type plasma --extra"}) {
+        ToolRun run = Spxpar(arguments);
+        EXPECT_EQ(run.exitCode, 2u) << arguments;
+        EXPECT_FALSE(run.errors.empty()) << arguments;
+    }
+}
+
+}  // namespace
