@@ -5,10 +5,10 @@
 #include "document/Fractal.h"
 #include <string.h>
 #include "foundation/Guard.h"
-#include "foundation/ImageSnapshot.h"
-#include "foundation/FractalThreads.h"
+#include "calc/ImageSnapshot.h"
+#include "document/FractalThreads.h"
 #include "foundation/Thread.h"
-#include "ui/MessageBox.h"
+#include "foundation/MessageBox.h"
 #include "calc/FractalTask.h"
 #include "document/DocumentHooks.h"
 #include "document/DocumentSettings.h"

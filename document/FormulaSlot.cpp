@@ -7,6 +7,7 @@
 #include <string.h>
 #include "compiler/FormulaCompiler.h"
 #include "calc/FormulaInstance.h"
+#include "document/Fractal.h"
 #include "formulas/FormulaLookup.h"
 
 void (*g_ReleaseTextureUser)(Fractal* owner, int slot, const void* holder) = nullptr;

@@ -6,6 +6,7 @@
 #include <set>
 #include "foundation/Buffers.h"
 #include "foundation/Thread.h"
+#include "calc/FractalTask.h"
 #include "document/DocumentHooks.h"
 #include "document/DocumentSettings.h"
 #include "document/FractalFolder.h"
@@ -506,4 +507,37 @@ void Fractal::Lock()
 void Fractal::Unlock()
 {
     InterlockedExchange(&imageLockCount, 0);
+}
+
+// ---------------------------------------------------------------------------
+// What the compiler reads of the fractal
+
+int Fractal::HostFractalType() const
+{
+    return header != NULL ? header->Type : -1;
+}
+
+bool Fractal::HostViewWidth(double* width) const
+{
+    if (typeParameters == NULL)
+        return false;
+    // In arbitrary precision: a deep zoom's corners differ far below what
+    // their doubles could tell apart.
+    *width = (typeParameters->BottomRightR - typeParameters->TopLeftR).ToDouble();
+    return true;
+}
+
+volatile int* Fractal::HostCommandWord()
+{
+    return task != NULL ? &task->command : NULL;
+}
+
+const char* Fractal::HostName() const
+{
+    return name;
+}
+
+const char* Fractal::HostBaseName() const
+{
+    return baseFractal != NULL ? baseFractal->name : NULL;
 }

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include "foundation/List.h"
 #include "foundation/bignum/BigNumber.h"
+#include "compiler/CompileHost.h"
 #include "document/FractalType.h"
 #include "document/ViewParameters.h"
 #include "calc/colour/Palette.h"
@@ -74,12 +75,19 @@ public:
     int year, month, day, hour, minute;
 };
 
-class Fractal : public ListNode {
+class Fractal : public ListNode, public CompileHost {
 public:
     Fractal();
     Fractal(int type, int subtype);
     Fractal(const Fractal& other);
     virtual ~Fractal();
+
+    // What the compiler and the formula lookup read of the fractal.
+    int HostFractalType() const override;
+    bool HostViewWidth(double* width) const override;
+    volatile int* HostCommandWord() override;
+    const char* HostName() const override;
+    const char* HostBaseName() const override;
 
     void SetDefaults(int type, int subtype);
     void ChangeType(int type, int subtype);

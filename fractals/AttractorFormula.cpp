@@ -5,7 +5,7 @@
 #include <string.h>
 #include "compiler/FormulaCompiler.h"
 #include "document/FormulaSlot.h"
-#include "document/FractalType.h"
+#include "document/Fractal.h"
 #include "formulas/FormulaLookup.h"
 
 AttractorTransformation::AttractorTransformation(AttractorFormula* parentIn)

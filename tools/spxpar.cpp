@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ServiceBindings.h"
 #include "calc/FormulaInstance.h"
 #include "compiler/CodeTemplate.h"
 #include "compiler/FormulaCompiler.h"
@@ -51,8 +52,8 @@
 #include "foundation/bignum/Apm.h"
 #include "formulas/FormulaLoader.h"
 #include "fractals/AttractorFormula.h"
-#include "toolwindows/EnumValues.h"
-#include "ui/MessageBox.h"
+#include "compiler/EnumValues.h"
+#include "foundation/MessageBox.h"
 #include "view3d/Parameters3D.h"
 
 namespace {
@@ -598,6 +599,7 @@ int Main(int argc, char** argv)
 int main(int argc, char** argv)
 {
     m_apm_cpp_precision(60);
+    BindApplicationServices();
     SetMessageBoxAnswerer(&PrintBox);
     buildParseStateIndex();
     buildBuiltinIndex();

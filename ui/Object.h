@@ -1,8 +1,5 @@
+// The root of the toolkit's object classes lives in the foundation, where
+// the message boxes derive from it too.
 #pragma once
 
-// Root of the program's own object classes: one virtual operation, the
-// deleting destructor, so that any object can be deleted through the base.
-class PObject {
-public:
-    virtual ~PObject() {}
-};
+#include "foundation/Object.h"
