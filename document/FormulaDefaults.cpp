@@ -46,6 +46,11 @@ void DropStale(NodeList* symbols, NodeList* functions, const FormulaCompiler* co
     }
 }
 
+// The iteration slot's parameters. True when the default section is to be
+// applied; *compiler is then the slot's compiler (null without a holder).
+bool ApplyIterationSlot(FormulaSlot* slot, Fractal* fractal, int reset, int applyView,
+                        const FormulaCompiler** compiler);
+
 }  // namespace
 
 void ApplyFormulaParameters(Fractal* fractal, NodeList* symbols, NodeList* functions, FormulaHolder* holder,
@@ -105,15 +110,25 @@ void ApplyFormulaParameters(Fractal* fractal, NodeList* symbols, NodeList* funct
     }
 }
 
+namespace {
+
+bool ApplyIterationSlot(FormulaSlot* slot, Fractal* fractal, int reset, int applyView,
+                        const FormulaCompiler** compiler)
+{
+    if (!slot)
+        return false;
+    ApplyFormulaParameters(fractal, &slot->parameters, &slot->functions, slot->holder, reset);
+    *compiler = slot->holder ? slot->holder->compiler : nullptr;
+    return applyView != 0;
+}
+
+}  // namespace
+
 void ApplyFormulaDefaults(EscapetimeParameters* block, Fractal* fractal, int reset, int applyView)
 {
-    if (!block)
+    const FormulaCompiler* c = nullptr;
+    if (!ApplyIterationSlot(block ? &block->iteration : nullptr, fractal, reset, applyView, &c))
         return;
-    FormulaHolder* holder = block->iteration.holder;
-    ApplyFormulaParameters(fractal, &block->iteration.parameters, &block->iteration.functions, holder, reset);
-    if (!applyView)
-        return;
-    const FormulaCompiler* c = holder ? holder->compiler : nullptr;
     block->MaxIter = c && c->maxIter != PROPERTY_NOT_GIVEN ? c->maxIter : 150;
     block->Periodicity = c && c->periodicity != PROPERTY_NOT_GIVEN ? c->periodicity : 3;
     double angle = c && c->angle != PROPERTY_NOT_GIVEN_DOUBLE ? c->angle : 0.0;
@@ -136,12 +151,8 @@ void ApplyFormulaDefaults(EscapetimeParameters* block, Fractal* fractal, int res
 
 void ApplyQuaternionFormulaDefaults(QuaternionParameters* block, Fractal* fractal, int reset, int applyView)
 {
-    if (!block)
+    const FormulaCompiler* c = nullptr;
+    if (!ApplyIterationSlot(block ? &block->iteration : nullptr, fractal, reset, applyView, &c))
         return;
-    FormulaHolder* holder = block->iteration.holder;
-    ApplyFormulaParameters(fractal, &block->iteration.parameters, &block->iteration.functions, holder, reset);
-    if (!applyView)
-        return;
-    const FormulaCompiler* c = holder ? holder->compiler : nullptr;
     block->MaxIter = c && c->maxIter != PROPERTY_NOT_GIVEN ? c->maxIter : 10;
 }

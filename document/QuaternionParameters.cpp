@@ -33,6 +33,20 @@ void CopyPlainRange(Block* to, const Block& from, const void* first, const void*
     memcpy((char*)to + offset, first, size);
 }
 
+// The colouring settings both 3D blocks share.
+template <class Block>
+void SetColouringDefaults(Block* b)
+{
+    b->Density = 1.0;
+    b->Accel = 1.0;
+    b->Smooth = 0.0;
+    b->Offset = 0.0;
+    b->Transfer = 1;
+    b->WrapAround = 1;
+    memset(b->SolidColor, 0, sizeof b->SolidColor);
+    memset(b->BackgroundColor, 0, sizeof b->BackgroundColor);
+}
+
 }  // namespace
 
 void LightBlock::SetDefaults(const double positions[8][3])
@@ -59,14 +73,7 @@ void LightBlock::SetDefaults(const double positions[8][3])
 QuaternionParameters::QuaternionParameters(Fractal* ownerIn)
     : Delimiter(0), owner(ownerIn)
 {
-    Density = 1.0;
-    Accel = 1.0;
-    Smooth = 0.0;
-    Offset = 0.0;
-    Transfer = 1;
-    WrapAround = 1;
-    memset(SolidColor, 0, sizeof SolidColor);
-    memset(BackgroundColor, 0, sizeof BackgroundColor);
+    SetColouringDefaults(this);
     BackgroundDetect = 1;
     aspectRatio = 1.0;
     Normal_r = Normal_i = Normal_j = 0.0;
@@ -210,14 +217,7 @@ AttractorParameters::AttractorParameters(Fractal* ownerIn)
 
     colouring.SetNames("Attractors.scl", "Attractor_Default", "Attractor Def Coloring");
     colouring.holder = new FormulaHolder(FK_COLORING);
-    Density = 1.0;
-    Accel = 1.0;
-    Smooth = 0.0;
-    Offset = 0.0;
-    Transfer = 1;
-    WrapAround = 1;
-    memset(SolidColor, 0, sizeof SolidColor);
-    memset(BackgroundColor, 0, sizeof BackgroundColor);
+    SetColouringDefaults(this);
     Obs_x = 0.1415029;
     Obs_y = 3.46543681;
     Obs_z = -3.60148922;
