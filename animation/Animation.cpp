@@ -6,18 +6,7 @@
 #include <string.h>
 
 #include "animation/Spline.h"
-
-void FreeBigNumberArray(M_APM handles[], int length)
-{
-    if (!handles)
-        return;
-    for (int i = 0; i < length; i++) {
-        if (handles[i]) {
-            m_apm_free_mt(handles[i]);
-            handles[i] = nullptr;
-        }
-    }
-}
+#include "foundation/bignum/BigNumber.h"
 
 InterpolationWorkSet::InterpolationWorkSet(int keyCount) : count(keyCount)
 {

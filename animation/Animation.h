@@ -32,9 +32,6 @@ struct InterpolationWorkSet {
     void** pointers[POINTER_ARRAYS];    // formula parameter and function lists of the keys
 };
 
-// Frees every non-null handle of the array and sets it to null.
-void FreeBigNumberArray(M_APM handles[], int length);
-
 class Animation {
 public:
     // Empty key list, then Reset.

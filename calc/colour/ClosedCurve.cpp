@@ -4,6 +4,8 @@
 // alpha-channel resampling.
 #include "calc/colour/ClosedCurve.h"
 
+#include <math.h>
+
 #include "animation/Spline.h"
 #include "foundation/CurveKnot.h"
 
@@ -40,8 +42,8 @@ void LoadClosedCurve(Spline* s, const NodeList& list, int kind, double period)
 
 int TableShift(double offset, int period)
 {
-    long long r = (long long)(offset + 0.5);
-    int shift = (int)(r % period);
-    return shift < 0 ? shift + period : shift;
+    if (!isfinite(offset))
+        return 0;
+    double shift = fmod(trunc(offset + 0.5), (double)period);
+    return shift < 0 ? (int)shift + period : (int)shift;
 }
-

@@ -12,8 +12,6 @@
 #include "calc/colour/ClosedCurve.h"
 #include "calc/colour/ColorModels.h"
 
-NodeList g_Palettes;
-
 namespace {
 
 bool IsHueModel(int model) { return model == CM_HSV || model == CM_HSL; }

@@ -67,8 +67,8 @@ private:
     void CopyKnotsFrom(const Palette& other, bool selectFirstWhenNone);
 };
 
-// The loaded palettes, searched by exact name.
-extern NodeList g_Palettes;
+// The loaded palettes are g_Palettes of foundation/List.h, searched by
+// exact name.
 // Built at start; every new fractal copies it. Never null after start-up.
 extern Palette* DefaultPalette;
 // The 6x6x6 colour cube with grey, green, red and blue ramps, built at
