@@ -48,14 +48,14 @@ EscapetimeParameters::EscapetimeParameters(Fractal* ownerIn, const EscapetimePar
     Periodicity = source.Periodicity;
     Passes = source.Passes;
     CopyFormulaInstanceList(owner, &source.transformations, &transformations);
-    inside.CopyFrom(source.inside, FK_COLORING);
-    outside.CopyFrom(source.outside, FK_COLORING);
+    inside.CopyFrom(source.inside, FK_COLORING, SK_PLANE);
+    outside.CopyFrom(source.outside, FK_COLORING, SK_PLANE);
     memcpy(panelState, source.panelState, sizeof panelState);
     insideColouring = source.insideColouring;
     outsideColouring = source.outsideColouring;
     memcpy(SolidColorTransformation, source.SolidColorTransformation, sizeof SolidColorTransformation);
     SolidOpacityTransformation = source.SolidOpacityTransformation;
-    iteration.CopyFrom(source.iteration, FK_ITERATION);
+    iteration.CopyFrom(source.iteration, FK_ITERATION, SK_PLANE);
     FormulaCompiler::copySymbols(&source.extraParameters, &extraParameters, 1);
     ResetViewState();
 }

@@ -45,7 +45,7 @@ void FormulaSlot::SetNames(const char* file, const char* entry, const char* foun
     CopyName(foundName, found);
 }
 
-void FormulaSlot::CopyFrom(const FormulaSlot& other, int kind)
+void FormulaSlot::CopyFrom(const FormulaSlot& other, int kind, int subKind)
 {
     memcpy(fileName, other.fileName, sizeof fileName);
     memcpy(entryName, other.entryName, sizeof entryName);
@@ -53,7 +53,7 @@ void FormulaSlot::CopyFrom(const FormulaSlot& other, int kind)
     FormulaCompiler::copySymbols(&other.parameters, &parameters, 1);
     FormulaCompiler::copyFuncParameters(&other.functions, &functions);
     holder = new FormulaHolder(kind);
-    CopyFormulaSource(holder, other.holder);
+    CopyFormulaSource(holder, other.holder, subKind);
 }
 
 void FormulaSlot::Release()
@@ -94,17 +94,18 @@ void LookupAndCompile(FormulaSlot& slot, Fractal* owner, int fractalType, int ki
     }
 }
 
-void CopyFormulaSource(FormulaHolder* holder, const FormulaHolder* source)
+int FormulaSubKind(int fractalType)
+{
+    return fractalType == FT_QUATERNION ? SK_QUATERNION : fractalType == FT_ATTRACTOR ? SK_ATTRACTOR : SK_PLANE;
+}
+
+void CopyFormulaSource(FormulaHolder* holder, const FormulaHolder* source, int subKind)
 {
     holder->SetSource(nullptr);
     holder->word = 0;
     if (!source || !source->text)
         return;
     holder->SetSource(source->text);
-    // The copy compiles for the sub kind its source was compiled for: a
-    // quaternion formula compiled as a plane formula would not know its
-    // quaternion names and the copy would stay uncompiled.
-    int subKind = source->compiler ? source->compiler->subKind : 0;
     holder->word = CompileHolder(holder, nullptr, nullptr, subKind);
 }
 
@@ -116,7 +117,7 @@ void CopyFormulaInstanceList(Fractal* owner, const NodeList* source, NodeList* d
         FormulaInstance* copy = new FormulaInstance(owner, from->entryName, from->fileName);
         delete copy->holder;
         copy->holder = new FormulaHolder(FK_TRANSFORMATION);
-        CopyFormulaSource(copy->holder, from->holder);
+        CopyFormulaSource(copy->holder, from->holder, FormulaSubKind(owner ? owner->header->Type : -1));
         FormulaCompiler::copySymbols(&from->parameters, &copy->parameters, 1);
         FormulaCompiler::copyFuncParameters(&from->functions, &copy->functions);
         copy->SetName(from->name);

@@ -12,18 +12,18 @@ class FormulaHolder;
 
 #pragma pack(push, 4)
 struct FormulaSlot {
-    char fileName[64];       // "Formula Filename"
-    char entryName[64];      // "Formula Name": the entry asked for
-    char foundName[64];      // the entry the lookup found
+    char fileName[64] = "";  // "Formula Filename"
+    char entryName[64] = ""; // "Formula Name": the entry asked for
+    char foundName[64] = ""; // the entry the lookup found
     NodeList parameters;     // FormulaSymbol: stored parameter values
     NodeList functions;      // FormulaFuncParameter: chosen functions
-    FormulaHolder* holder;   // owned; its word is non-zero after a good compile
+    FormulaHolder* holder = nullptr;   // owned; its word is non-zero after a good compile
 
     // Sets the three names (null leaves a name empty).
     void SetNames(const char* file, const char* entry, const char* found);
     // Names and value lists copied; a new holder of kind whose source is a
-    // compiled copy of the other's.
-    void CopyFrom(const FormulaSlot& other, int kind);
+    // copy of the other's, compiled for subKind.
+    void CopyFrom(const FormulaSlot& other, int kind, int subKind);
     // Deletes the stored values and the holder.
     void Release();
     // Empties the stored values and the holder's source (the holder stays).
@@ -46,8 +46,12 @@ struct ColouringSettings {
 // found name when the holder has not compiled yet.
 void LookupAndCompile(FormulaSlot& slot, Fractal* owner, int fractalType, int kind, int subKind);
 
-// Gives holder a private copy of source's text and compiles it.
-void CopyFormulaSource(FormulaHolder* holder, const FormulaHolder* source);
+// Gives holder a private copy of source's text and compiles it for
+// subKind (a quaternion or attractor formula does not compile as a plane
+// formula).
+void CopyFormulaSource(FormulaHolder* holder, const FormulaHolder* source, int subKind);
+// The sub kind formulas of a fractal type compile for.
+int FormulaSubKind(int fractalType);
 // Copies a list of transformations (FormulaInstance) for a new owner.
 void CopyFormulaInstanceList(Fractal* owner, const NodeList* source, NodeList* destination);
 // Releases the texture users of a holder (slot 1 iteration, 2 outside, 3

@@ -171,8 +171,8 @@ QuaternionParameters::QuaternionParameters(Fractal* ownerIn, const QuaternionPar
     runInt = 0;
     memset(runValues, 0, sizeof runValues);
     CopyFormulaInstanceList(owner, &source.transformations, &transformations);
-    iteration.CopyFrom(source.iteration, FK_ITERATION);
-    colouring.CopyFrom(source.colouring, FK_COLORING);
+    iteration.CopyFrom(source.iteration, FK_ITERATION, SK_QUATERNION);
+    colouring.CopyFrom(source.colouring, FK_COLORING, SK_QUATERNION);
 }
 
 QuaternionParameters::~QuaternionParameters()
@@ -260,7 +260,7 @@ AttractorParameters::AttractorParameters(Fractal* ownerIn, const AttractorParame
     rendererSingle = 0;
     memcpy(pointScale, source.pointScale, sizeof pointScale);
     memset(trailing, 0, sizeof trailing);
-    colouring.CopyFrom(source.colouring, FK_COLORING);
+    colouring.CopyFrom(source.colouring, FK_COLORING, SK_ATTRACTOR);
     CopyAttractorFormulas(&source.formulas, &formulas);
     // The copied transformations belong to this fractal: the source may be
     // deleted long before them.

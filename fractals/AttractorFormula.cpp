@@ -58,7 +58,7 @@ void CopyAttractorTransformations(const NodeList* source, AttractorFormula* form
         copy->hidden = from->hidden;
         copy->owner = from->owner;
         copy->holder = new FormulaHolder(FK_ITERATION);
-        CopyFormulaSource(copy->holder, from->holder);
+        CopyFormulaSource(copy->holder, from->holder, SK_ATTRACTOR);
         FormulaCompiler::copySymbols(&from->parameters, &copy->parameters, 1);
         FormulaCompiler::copyFuncParameters(&from->functions, &copy->functions);
         copy->SetName(from->name);
