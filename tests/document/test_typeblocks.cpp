@@ -218,8 +218,9 @@ TEST_F(TypeBlocksTest, FormulaCopiesSurviveTheirSource)
         ASSERT_NE(copyHolder->text, nullptr);
         std::string text = copyHolder->text;
         EXPECT_EQ(text, sourceHolder->text);
-        if (type == FT_ESCAPETIME)
+        if (type == FT_ESCAPETIME) {
             EXPECT_EQ(copyHolder->word, sourceHolder->word);
+        }
         delete source;
         EXPECT_EQ(std::string(copyHolder->text), text);
         delete copy;
