@@ -426,12 +426,14 @@ void Fractal::Rename(const char* newName, bool makeUnique)
 {
     char text[NODE_NAME_SIZE];
     lstrcpynA(text, newName ? newName : "", sizeof text);
+    SetName(text);
+    // The fractal itself carries the name now: one match is allowed.
     if (makeUnique && folder) {
         char unique[NODE_NAME_SIZE * 2];
-        folder->fractals.MakeUniqueName(text, unique, true);
+        folder->fractals.MakeUniqueName(name, unique, true);
         lstrcpynA(text, unique, sizeof text);
+        SetName(text);
     }
-    SetName(text);
     FractalModified(this) = 1;
     if (baseFractal)
         FractalModified(baseFractal) = 1;

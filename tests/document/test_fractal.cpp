@@ -192,15 +192,13 @@ TEST_F(FractalTest, ChangeTypeKeepsNameAndReplacesBlock)
     f.header->DisplayDepth = 8;
     f.ChangeType(FT_ESCAPETIME, 0);
     EXPECT_EQ(f.header->DisplayDepth, 24);
-    // Every pair of types: the old block is released as what it is.
-    const int types[] = {FT_PLASMA, FT_ESCAPETIME, FT_LAYERED, FT_QUATERNION, FT_ATTRACTOR, FT_IFS, FT_IMAGE};
-    for (int from : types)
-        for (int to : types) {
-            Fractal g(from, 0);
-            g.ChangeType(to, 0);
-            EXPECT_EQ(g.header->Type, to);
-            EXPECT_NE(g.typeParameters, nullptr);
-        }
+    // Through every type once: each block is released as what it is.
+    Fractal g(FT_PLASMA, 0);
+    for (int to : {FT_ESCAPETIME, FT_LAYERED, FT_QUATERNION, FT_ATTRACTOR, FT_IFS, FT_IMAGE, FT_PLASMA}) {
+        g.ChangeType(to, 0);
+        EXPECT_EQ(g.header->Type, to);
+        EXPECT_NE(g.typeParameters, nullptr);
+    }
 }
 
 TEST_F(FractalTest, RenameWithAndWithoutFolder)
