@@ -222,11 +222,15 @@ TEST(Spline, ArrayFunctions)
     }
 }
 
+// The shared channel splines exist before main; the palettes built at
+// start have already used them, so their kind is whatever the last
+// rebuild set.
 TEST(Spline, ChannelSplinesExist)
 {
+    Spline** made = ChannelSplines();
+    EXPECT_EQ(made, g_ChannelSplines);
     for (Spline* s : g_ChannelSplines) {
         ASSERT_NE(s, nullptr);
-        EXPECT_EQ(s->GetKind(), SPLINE_CUBIC);
         EXPECT_EQ(s->GetOwner(), nullptr);
     }
 }
