@@ -11,3 +11,5 @@ extern RGBQUAD DisplayColorTable[256];
 // 1 while the display palette holds a fractal's colours, 0 while it holds
 // the fixed table of 8-bit displays.
 extern int DisplayShowsFractalColors;
+// The fixed colour table of 8-bit displays.
+extern RGBQUAD FixedDisplayColors[256];

@@ -123,3 +123,25 @@ void SetEnumValues(FormulaSymbol* symbol, const char* const* names)
     if (symbol)
         SetEnumValues(&symbol->enumList, names);
 }
+
+int GetEnumText(const void* list, int value, char* out, int outSize)
+{
+    if (out && outSize > 0)
+        out[0] = 0;
+    if (!list || !out || outSize <= 0)
+        return 0;
+    const uint8_t* p = (const uint8_t*)list;
+    for (;;) {
+        int32_t v;
+        memcpy(&v, p, 4);
+        if (v < 0)
+            return 0;
+        const char* entry = (const char*)p + 4;
+        if (v == value) {
+            strncpy(out, entry, outSize - 1);
+            out[outSize - 1] = 0;
+            return 1;
+        }
+        p = (const uint8_t*)entry + strlen(entry) + 1;
+    }
+}

@@ -34,3 +34,7 @@ void ParseEnumValues(GrowBuffer* buffer, const char* text, int length);
 // The value stored with name (compared ignoring case), or -1 when the list
 // (which may be null) does not hold it.
 int FindEnumValue(const void* list, const char* name);
+
+// Copies the name stored with value into out (at most outSize bytes) and
+// returns 1; returns 0 (out emptied) when the list does not hold the value.
+int GetEnumText(const void* list, int value, char* out, int outSize);

@@ -1,53 +1,85 @@
+// One fractal of the program: its header, its type's parameter block, its
+// 3D settings, palette, alpha channel, comments, credits and undo list, and
+// while its window is open the calculation task. Construction, copying,
+// type change and destruction are in Fractal.cpp; the comment template in
+// CommentTemplate.cpp; calculation control in CalculationControl.cpp and
+// CalculationTime.cpp; the view geometry in ViewGeometry.cpp.
 #pragma once
 #include <windows.h>
 #include "foundation/List.h"
 #include "foundation/bignum/BigNumber.h"
 #include "compiler/CompileHost.h"
+#include "document/FractalType.h"
+#include "document/ViewParameters.h"
+#include "calc/colour/Palette.h"
+#include "calc/colour/AlphaChannel.h"
 
 class FractalTask;
 class FractalFolder;
+class GrowBuffer;
+class BusyLock;
+class ImageFilter;
+class Parameters3D;
+class RenderJob;
+class Layer;
+class UndoStep;
 
 // Value of Fractal::magic while the object lives.
 const unsigned int FRACTAL_MAGIC = 0xBEEFF00Du;
 
-// The record common to fractals of every type.
+// The record common to fractals of every type. The comments give the entry
+// keys that carry the fields.
 struct FractalHeader {
     FractalHeader();
+    // Copies Type to ExtraTime except the creation and save times, the
+    // calculation time, the author and the modifier.
+    void CopyFrom(const FractalHeader& other);
 
-    int Type;           // FractalType; -1 before a type is given
+    int Type;               // FractalType; -1 before a type is given
     int Subtype;
-    int Width;          // image size in pixels
+    int Width;              // image size in pixels
     int Height;
-    int DisplayDepth;   // bits per pixel of the image: 8 or 24
+    int Dims;               // 1: the 3D view is on
+    int ColCyc;             // colour cycling on
+    int ColCycUp;           // cycling direction, 1 = upwards
+    double ColCycSpeed;
+    double ColCycStep;
+    char BaseName[64];      // layered fractal of a layer read as [base].name
+    BYTE Scrollbar;         // fixed-size window mode
+    int WinWidth;           // client size in scroll-bar mode
+    int WinHeight;
+    SYSTEMTIME CreationTime;   // "creationTime", local time
+    SYSTEMTIME SaveTime;       // "saveTime"; year 0 = never saved
+    int CalcTime;              // "calcTime", milliseconds
+    GrowBuffer* Author;        // owned
+    GrowBuffer* ModifiedBy;    // owned; null = none
+    int DisplayDepth;          // bits per pixel of the image: 8 or 24
+    ImageFilter* ImageFilter;  // not owned; null = none
+    int FilterStep;
+    // Tick counts (ms) of the calculation; -1 = none. Read as unsigned
+    // differences so that a tick count past 2^31 still measures right.
+    int CalcStart;
+    int CalcEnd;               // -1 while running
+    int PausedTime;
+    int ExtraTime;
 };
 
-// The first part of every type's parameter block: the shown area of the
-// complex plane (corners in arbitrary precision), its rotation, an
-// inversion and the colour mode. A packed record: the parameter tables walk
-// it field by field (a BigNumber is one handle, 4 bytes).
-#pragma pack(push, 4)
-struct ViewParameters {
-    ViewParameters();
+// One credits entry: who worked on the fractal and when.
+class CreditEntry : public ListNode {
+public:
+    CreditEntry(const char* author, int year, int month, int day, int hour, int minute);
+    CreditEntry(const CreditEntry& other);
+    virtual ~CreditEntry();
 
-    BigNumber TopLeftR, TopLeftI;
-    BigNumber BottomRightR, BottomRightI;
-    BigNumber TopRightR, TopRightI;   // used only when Stretch is 1
-    int Stretch;                      // 1: parallelogram of the three corners
-    double RotateX, RotateY;          // rotation centre in percent
-    double Angle;                     // degrees
-    double InvRadius;
-    BigNumber InvCenterX, InvCenterY;
-    int Inversion;
-    int ColormodeType;
-    double ColormodeSpeed, ColormodeAccel;
-    double ColorSmoothing;
+    char* author;     // owned
+    int year, month, day, hour, minute;
 };
-#pragma pack(pop)
 
-// One fractal: its parameters and, while its window is open, its task.
 class Fractal : public ListNode, public CompileHost {
 public:
     Fractal();
+    Fractal(int type, int subtype);
+    Fractal(const Fractal& other);
     virtual ~Fractal();
 
     // What the compiler and the formula lookup read of the fractal.
@@ -57,24 +89,106 @@ public:
     const char* HostName() const override;
     const char* HostBaseName() const override;
 
+    void SetDefaults(int type, int subtype);
+    void ChangeType(int type, int subtype);
+    void Rename(const char* newName, bool makeUnique);
+    void ExpandCommentTemplate();
+    void UpdatePalette();
+    bool Is3DType() const;
+    void FreeFormulas();
+    void ClearCredits();
+
     // Row length in pixels of the task's per-pixel buffers: Width + 1.
     int GetBufferWidth() const;
-    // Row length in bytes of an 8-bit image: the buffer width raised to the
-    // next multiple of 4, (Width + 4) & ~3.
+    // Row length in bytes of an 8-bit image: (Width + 4) & ~3.
     int GetImageStride() const;
+    // lastResult; for a layered fractal the last non-zero result of its
+    // layers in layer order.
+    int GetCalculationResult() const;
 
     // The image lock used around painting and copying between threads:
     // waits, sleeping 10 ms between tries, until it is free, then takes it.
     void Lock();
     void Unlock();
 
+    // ----- Type parameter blocks (TypeFactory.cpp)
+    ViewParameters* CreateTypeParameters(int type, int subtype);
+    void FreeTypeParameters(ViewParameters* block);
+
+    // ----- Calculation control (CalculationControl.cpp)
+    void SendThreadCommand(int command, int answer);
+    bool SendLayerThreadCommand(Fractal* layer, int command, int answer);
+    void StopCalculation();
+    bool StopLayerCalculation(Fractal* layer);
+    void StopWithLayers();
+    void StartSearch();
+    void Recalculate();
+    void RecalculateLayer(Fractal* layer);
+    void RecalculateWithLayers();
+    void Calculate();
+    void CalculateAllPasses();
+    void Redraw3D();
+    void Recolour();
+    void ApplyPalette();
+    static void DistributePalette(Fractal* changed, const RGBQUAD* colours, int compare);
+
+    // ----- Calculation time and state (CalculationTime.cpp)
+    void SetTimeStamp(int kind, int* out);
+    int GetCalculationTime() const;
+    int GetEstimatedCalculationTime() const;
+    double GetProgress() const;
+    void SetCalculationState(int state);
+
+    // ----- View geometry (ViewGeometry.cpp)
+    void GetRotationCentre(const BigNumber x[3], const BigNumber y[3], BigNumber& cx, BigNumber& cy) const;
+    void GetViewCorners(BigNumber x[3], BigNumber y[3]) const;
+    void PixelToPoint(double px, double py, BigNumber& re, BigNumber& im) const;
+    void GetViewSize(int& width, int& height) const;
+    void AdjustAspectRatio();
+
     FractalHeader* header;          // owned
+    char* commentLines;             // comment lines of the entry, heap
+    GrowBuffer* commentTemplate;    // owned; "commentTemplate"
+    GrowBuffer* commentText;        // owned; the expanded comment
+    char* pendingEntryText;         // entry text not yet parsed, heap
     unsigned int magic;             // FRACTAL_MAGIC while alive, 0 once destroyed
     volatile LONG imageLockCount;   // 0 free, 1 taken
+    RenderJob* renderJob;           // not owned; the render job of a private copy
+    int suppressDrawing;            // 1 while the calculation must not draw
+    int dither;                     // 24-bit image on an 8-bit screen
     Fractal* baseFractal;           // the layered fractal of a layer, else null
+    Layer* layer;                   // the Layer record of a layer fractal, else null
+    int networkCalculation;
+    int taskReady;                  // 1 while the fractal's task exists
+    // The type's parameter block, owned; every block begins with
+    // ViewParameters. Null when the type has none.
+    ViewParameters* typeParameters;
+    Parameters3D* params3D;         // owned
+    int reservedInts[11];           // zeroed by the constructors and SetDefaults
     FractalTask* task;              // the calculation context while the window is open
     FractalFolder* folder;          // the folder holding the fractal
-    // The type's parameter block, owned (deleted with the fractal); every
-    // block begins with ViewParameters. Null when the type has none.
-    ViewParameters* typeParameters;
+    NodeList undoSteps;
+    NodeList credits;               // CreditEntry nodes
+    UndoStep* undoCursor;
+    char* keptEntryText;            // entry text as last loaded or created, heap
+    int windowX, windowY;           // -1, -1 = default placement
+    BusyLock* busyLock;             // owned
+    int paletteAnimation;           // "PaletteAnimation"
+    int presetPaletteIndex;         // -1 = none
+    Fractal* linkedFractal;         // image fractal <-> fractal of its embedded parameters
+    AlphaChannel alphaChannel;
+    Palette palette;
+    char imageFileName[200];
+    BYTE treeExpanded;
+    BYTE stopRequested;
+    int pendingLayerNotices;
+    int lastResult;
 };
+
+// True while p points at a fractal that has been constructed and not yet
+// destroyed. Answered from the registry of live fractals, so a freed
+// pointer is never read.
+bool IsLiveFractal(const void* p);
+
+// The modified flag (1 = changes not saved) is the list node's int2.
+inline int& FractalModified(Fractal* f) { return f->int2; }

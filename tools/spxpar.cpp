@@ -1,0 +1,610 @@
+// spxpar: fractals of the document model on the command line.
+//
+//   spxpar new --type TYPE [--path DIRS] [--copy]
+//   spxpar view --type TYPE [--path DIRS] [operations ...]
+//
+// new makes a fractal of TYPE (a type name of the parameter entries, any
+// case: Plasma, Dynamic_System, LSystem, IFS, Escapetime, Layered_Fractal,
+// Quaternion, Image, Attractor) and dumps it; with --copy it dumps a copy
+// made from it after the original was deleted. --path loads the formula
+// folders of a ";"-separated search path first; without it the built-in
+// default formulas are used.
+//
+// view makes the fractal and applies the operations in the order given:
+//   --size WxH            image size
+//   --corners TLR,TLI,BRR,BRI[,TRR,TRI]   decimal texts; six set Stretch 1
+//   --angle DEG  --rotate X,Y  --center-mag CX,CY,MAG,XMAG,ROT,SKEW
+//   --aspect              match the view's height to the image
+//   --pixel X,Y           prints point=RE,IM (y counted up from the bottom)
+// then prints the view rows as the dump does and V0=, V1=, V2= (the
+// displayed top-left, top-right and bottom-right corners).
+//
+// The dump: entry=NAME, the header under its entry keys, Creator, credits,
+// commentTemplate and comment (line ends as \n), every parameter-table row
+// that holds a value under its key (a repeated key gets #2, #3), the 3D
+// settings as dims.KEY and dims.knots, the formula slots, gradient and
+// alpha channel, and the layers with their fractals' lines prefixed
+// layerN. Numbers print with %.10g, arbitrary-precision numbers in full.
+// Bad arguments: a message on standard error, exit code 2.
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/ServiceBindings.h"
+#include "calc/FormulaInstance.h"
+#include "compiler/CodeTemplate.h"
+#include "compiler/FormulaCompiler.h"
+#include "compiler/Grammar.h"
+#include "document/DocumentSettings.h"
+#include "document/EscapetimeParameters.h"
+#include "document/Fractal.h"
+#include "document/ParameterTables.h"
+#include "document/QuaternionParameters.h"
+#include "document/ViewGeometry.h"
+#include "document/Layer.h"
+#include "foundation/Buffers.h"
+#include "foundation/CrtFormat.h"
+#include "foundation/bignum/Apm.h"
+#include "formulas/FormulaLoader.h"
+#include "fractals/AttractorFormula.h"
+#include "compiler/EnumValues.h"
+#include "foundation/MessageBox.h"
+#include "view3d/Parameters3D.h"
+
+namespace {
+
+const char* const kTypeNames[] = {
+    "Julia24", "Mandel24", "Julia", "Mandel", "Formula", "Lyapunov", "Plasma", "Bifurcation", "Dynamic_System",
+    "LSystem", "IFS", "Tiera_Julia", "Tiera_Mandel", "Compound", "Escapetime", "Layered_Fractal", "Quaternion",
+    "Image", "Attractor", "Unknown_19", "Unknown_20",
+};
+const int kTypeCount = sizeof kTypeNames / sizeof kTypeNames[0];
+
+int Fail(const char* format, const char* detail = "")
+{
+    fprintf(stderr, "spxpar: ");
+    fprintf(stderr, format, detail);
+    fprintf(stderr, "\n");
+    return 2;
+}
+
+int Usage()
+{
+    fprintf(stderr,
+            "usage: spxpar new --type TYPE [--path DIRS] [--copy]\n"
+            "       spxpar view --type TYPE [--path DIRS] [--size WxH] [--corners TLR,TLI,BRR,BRI[,TRR,TRI]]\n"
+            "                   [--angle DEG] [--rotate X,Y] [--center-mag CX,CY,MAG,XMAG,ROT,SKEW] [--aspect]\n"
+            "                   [--pixel X,Y] ...\n");
+    return 2;
+}
+
+int PrintBox(UINT, const char* title, const char* text)
+{
+    printf("[box] %s: %s\n", title ? title : "", text ? text : "");
+    return IDOK;
+}
+
+std::string Number(double v)
+{
+    char text[64];
+    CrtFormat(text, sizeof text, "%.10g", v);
+    return text;
+}
+
+std::string FullDecimal(const BigNumber& v)
+{
+    int digits = v.SignificantDigits();
+    std::vector<char> text(FormatBigNumberSize(v, digits) + 2);
+    FormatBigNumber(v, text.data(), digits);
+    return text.data();
+}
+
+std::string Escaped(const char* text)
+{
+    std::string out;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        if (*p == '\n')
+            out += "\\n";
+        else if (*p != '\r')
+            out += *p;
+    }
+    return out;
+}
+
+std::string BufferText(const GrowBuffer* b)
+{
+    return b && b->GetData() ? (const char*)b->GetData() : "";
+}
+
+// Lines of one fractal, each "key=value"; prefixes are added by the caller.
+class Dump {
+public:
+    void Line(const std::string& key, const std::string& value) { lines.push_back(key + "=" + value); }
+    void Int(const std::string& key, int v) { Line(key, std::to_string(v)); }
+    void Double(const std::string& key, double v) { Line(key, Number(v)); }
+    void Add(const Dump& other, const std::string& prefix)
+    {
+        for (const std::string& l : other.lines)
+            lines.push_back(prefix + l);
+    }
+    std::vector<std::string> lines;
+};
+
+// One field of a block in the dump's format; false for rows without value.
+bool FieldText(const ParameterDescriptor& row, const uint8_t* field, std::string& out)
+{
+    switch (row.valueType) {
+    case PT_DOUBLE: { double v; memcpy(&v, field, 8); out = Number(v); return true; }
+    case PT_INT:
+    case PT_CHOICE: { int32_t v; memcpy(&v, field, 4); out = std::to_string(v); return true; }
+    case PT_BYTE: out = std::to_string(field[0]); return true;
+    case PT_BIGNUMBER: out = FullDecimal(*reinterpret_cast<const BigNumber*>(field)); return true;
+    case PT_RGBA:
+        out = std::to_string(field[0]) + "/" + std::to_string(field[1]) + "/" + std::to_string(field[2]) + "/" +
+              std::to_string(field[3]);
+        return true;
+    case PT_RGB:
+        out = std::to_string(field[0]) + "/" + std::to_string(field[1]) + "/" + std::to_string(field[2]);
+        return true;
+    case PT_TEXT:
+        if (row.subKind == -1)
+            return false;   // the formula holder's pointer
+        out = std::string((const char*)field, strnlen((const char*)field, row.size));
+        return true;
+    default: return false;
+    }
+}
+
+void DumpTable(Dump& d, const ParameterDescriptor* table, const void* block, const std::string& prefix,
+               int rowLimit = -1)
+{
+    std::map<std::string, int> seen;
+    const uint8_t* field = (const uint8_t*)block;
+    for (int i = 0; table[i].valueType != PT_END && (rowLimit < 0 || i < rowLimit); ++i) {
+        const ParameterDescriptor& row = table[i];
+        std::string value;
+        if (row.key && row.key[0] && FieldText(row, field, value)) {
+            int n = ++seen[row.key];
+            std::string key = prefix + row.key + (n > 1 ? "#" + std::to_string(n) : "");
+            d.Line(key, value);
+        }
+        field += DescriptorFieldWidth(row);
+    }
+}
+
+std::string Format16(const char* format, const double* v)
+{
+    char text[200];
+    CrtFormat(text, sizeof text, format, v[0], v[1], v[2], v[3]);
+    return text;
+}
+
+// The p_ and f_ items of a slot's stored values as the entry writer makes them.
+void DumpParameters(Dump& d, const std::string& slot, const NodeList& parameters, const NodeList& functions)
+{
+    for (ListNode* n = parameters.GetHead(); n; n = n->next) {
+        const FormulaSymbol* s = static_cast<const FormulaSymbol*>(n);
+        if (s->symbolClass != SYM_PARAMETER || s->dataType == DT_SEPARATOR)
+            continue;
+        std::string key = slot + ".p_" + s->name;
+        const double* v = s->value;
+        switch (s->dataType) {
+        case DT_COMPLEX: d.Line(key, Format16("%.16lg/%.16lg", v)); break;
+        case DT_REAL: d.Line(key, Format16("%.16lg", v)); break;
+        case DT_INT:
+        case DT_BOOL: {
+            char name[200];
+            if (s->dataType == DT_INT && s->enumList &&
+                EnumListLength(s->enumList->GetData(), s->enumList->GetCapacity()) > 4) {
+                if (GetEnumText(s->enumList->GetData(), (int)v[0], name, sizeof name))
+                    d.Line(key, std::string("\"") + name + "\"");
+            } else {
+                d.Int(key, (int)v[0]);
+            }
+            break;
+        }
+        case DT_QUATERNION: d.Line(key, Format16("%.16lg/%.16lg/%.16lg/%.16lg", v)); break;
+        case DT_ARRAY:
+        case DT_PREDEFINED_ARRAY:
+            if (s->enumList && s->enumList->GetData() && *(const char*)s->enumList->GetData())
+                d.Line(key, std::string("\"") + (const char*)s->enumList->GetData() + "\"");
+            break;
+        case DT_COLOR: d.Line(key, Format16("%.4lg/%.4lg/%.4lg/%.4lg", v)); break;
+        case DT_VECTOR: d.Line(key, Format16("%.16lg/%.16lg/%.16lg", v)); break;
+        default: break;
+        }
+    }
+    for (ListNode* n = functions.GetHead(); n; n = n->next) {
+        const FormulaFuncParameter* f = static_cast<const FormulaFuncParameter*>(n);
+        bool merge = f->functionTable == 1;
+        int count = merge ? MERGE_FUNCTION_COUNT : MATH_FUNCTION_COUNT;
+        const FunctionTableEntry* table = merge ? g_MergeFunctions : g_MathFunctions;
+        if (f->selected >= 0 && f->selected < count)
+            d.Line(slot + ".f_" + f->name, table[f->selected].name);
+    }
+}
+
+void DumpFormula(Dump& d, const std::string& slot, const char* file, const char* entry, const char* found,
+                 const FormulaHolder* holder, const NodeList& parameters, const NodeList& functions)
+{
+    d.Line(slot, std::string(file) + ":" + entry);
+    d.Line(slot + ".found", found);
+    d.Int(slot + ".compiled", holder && holder->word ? 1 : 0);
+    DumpParameters(d, slot, parameters, functions);
+}
+
+void DumpSlot(Dump& d, const std::string& slot, const FormulaSlot& s)
+{
+    DumpFormula(d, slot, s.fileName, s.entryName, s.foundName, s.holder, s.parameters, s.functions);
+}
+
+void DumpTransformations(Dump& d, const NodeList& list)
+{
+    int index = 0;
+    for (ListNode* n = list.GetHead(); n; n = n->next, ++index) {
+        const FormulaInstance* t = static_cast<const FormulaInstance*>(n);
+        std::string slot = "transform" + std::to_string(index);
+        DumpFormula(d, slot, t->fileName, t->entryName, t->name, t->holder, t->parameters, t->functions);
+        d.Int(slot + ".enabled", t->active);
+    }
+}
+
+void DumpAttractorFormulas(Dump& d, const NodeList& formulas)
+{
+    int index = 0;
+    for (ListNode* n = formulas.GetHead(); n; n = n->next, ++index) {
+        const AttractorFormula* f = static_cast<const AttractorFormula*>(n);
+        std::string map = "map" + std::to_string(index);
+        d.Double(map + ".weight", f->weight);
+        d.Int(map + ".color", f->colour);
+        d.Int(map + ".hide", f->flags);
+        int k = 0;
+        for (ListNode* tn = f->transformations.GetHead(); tn; tn = tn->next, ++k) {
+            const AttractorTransformation* t = static_cast<const AttractorTransformation*>(tn);
+            std::string slot = map + ".transform" + std::to_string(k);
+            DumpFormula(d, slot, t->fileName, t->entryName, t->foundName, t->holder, t->parameters, t->functions);
+            d.Int(slot + ".post", t->final);
+            d.Int(slot + ".hide", t->hidden);
+        }
+    }
+}
+
+std::string Knots(const NodeList& knots)
+{
+    std::string out;
+    for (ListNode* n = knots.GetHead(); n; n = n->next) {
+        const CurveKnot* k = static_cast<const CurveKnot*>(n);
+        out += (out.empty() ? "" : " ") + Number(k->x) + ":" + Number(k->y);
+    }
+    return out;
+}
+
+Dump DumpFractal(const Fractal* f);
+
+void DumpLayers(Dump& d, const LayeredParameters* block)
+{
+    int index = 0;
+    for (ListNode* n = block->layers.GetHead(); n; n = n->next, ++index) {
+        const Layer* layer = static_cast<const Layer*>(n);
+        std::string p = "layer" + std::to_string(index);
+        d.Line(p + ".caption", layer->name);
+        d.Int(p + ".mergemode", layer->mergeMode);
+        d.Double(p + ".opacity", layer->opacity);
+        d.Int(p + ".visible", layer->visible);
+        d.Int(p + ".mask", layer->mask);
+        d.Int(p + ".usesAlpha", layer->usesAlpha);
+        d.Double(p + ".leftoffset", layer->leftOffset);
+        d.Double(p + ".bottomoffset", layer->bottomOffset);
+        if (layer->fractal)
+            d.Add(DumpFractal(layer->fractal), p + ".");
+    }
+}
+
+std::string TypeName(int type)
+{
+    return type >= 0 && type < kTypeCount ? kTypeNames[type] : std::to_string(type);
+}
+
+Dump DumpFractal(const Fractal* f)
+{
+    Dump d;
+    const FractalHeader& h = *f->header;
+    d.Line("entry", f->name);
+    d.Line("Type", TypeName(h.Type));
+    d.Int("Subtype", h.Subtype);
+    d.Int("Width", h.Width);
+    d.Int("Height", h.Height);
+    d.Int("Dims", h.Dims);
+    d.Int("ColCyc", h.ColCyc);
+    d.Int("ColCycUp", h.ColCycUp);
+    d.Double("ColCycSpeed", h.ColCycSpeed);
+    d.Double("ColCycStep", h.ColCycStep);
+    d.Double("NumFrames", f->key);
+    d.Double("PalOffset", f->palette.offset);
+    d.Int("WinWidth", h.WinWidth);
+    d.Int("WinHeight", h.WinHeight);
+    d.Int("Scrollbar", h.Scrollbar);
+    d.Int("DisplayDepth", h.DisplayDepth);
+    d.Line("Creator", BufferText(h.Author));
+    std::string credits;
+    for (ListNode* n = f->credits.GetHead(); n; n = n->next) {
+        const CreditEntry* c = static_cast<const CreditEntry*>(n);
+        char text[300];
+        snprintf(text, sizeof text, "%s;%d/%d/%d/%d/%d;", c->author, c->month, c->day, c->year, c->hour,
+                 c->minute);
+        credits += text;
+    }
+    if (!credits.empty())
+        d.Line("credits", "\"" + credits.substr(0, credits.size() - 1) + "\"");
+    d.Line("commentTemplate", Escaped(BufferText(f->commentTemplate).c_str()));
+    d.Line("comment", Escaped(BufferText(f->commentText).c_str()));
+
+    if (f->typeParameters)
+        DumpTable(d, GetParameterTable(h.Type), f->typeParameters, "");
+    if (f->params3D) {
+        DumpTable(d, GetDimsTable(), f->params3D, "dims.");
+        d.Line("dims.knots", f->params3D->ControlPointList ? Knots(*f->params3D->ControlPointList) : "");
+    }
+
+    switch (f->typeParameters ? h.Type : -1) {
+    case FT_ESCAPETIME: {
+        const EscapetimeParameters* b = static_cast<const EscapetimeParameters*>(f->typeParameters);
+        DumpSlot(d, "iteration", b->iteration);
+        DumpSlot(d, "inside", b->inside);
+        DumpSlot(d, "outside", b->outside);
+        DumpTransformations(d, b->transformations);
+        break;
+    }
+    case FT_QUATERNION: {
+        const QuaternionParameters* b = static_cast<const QuaternionParameters*>(f->typeParameters);
+        DumpSlot(d, "iteration", b->iteration);
+        DumpSlot(d, "coloring", b->colouring);
+        DumpTransformations(d, b->transformations);
+        break;
+    }
+    case FT_ATTRACTOR: {
+        const AttractorParameters* b = static_cast<const AttractorParameters*>(f->typeParameters);
+        DumpSlot(d, "coloring", b->colouring);
+        DumpAttractorFormulas(d, b->formulas);
+        break;
+    }
+    default: break;
+    }
+
+    const Palette& p = f->palette;
+    d.Int("gradient.smooth", p.smooth);
+    d.Int("gradient.colormodel", p.colormodel);
+    d.Int("gradient.knotmode", p.knotmode);
+    d.Int("gradient.dragknotmode", p.dragknotmode);
+    d.Double("gradient.offset", p.offset);
+    for (int c = 0; c < 3; ++c)
+        d.Line("gradient.knots" + std::to_string(c), Knots(p.knots[c]));
+    const AlphaChannel& a = f->alphaChannel;
+    d.Int("alpha.smooth", a.smooth);
+    d.Int("alpha.dragknotmode", a.dragknotmode);
+    d.Double("alpha.offset", a.offset);
+    d.Line("alpha.points", Knots(a.points));
+
+    if (h.Type == FT_LAYERED && f->typeParameters)
+        DumpLayers(d, static_cast<const LayeredParameters*>(f->typeParameters));
+    return d;
+}
+
+void Print(const Dump& d)
+{
+    for (const std::string& l : d.lines)
+        printf("%s\n", l.c_str());
+}
+
+int ParseType(const char* name)
+{
+    for (int i = 0; i < kTypeCount; ++i)
+        if (_stricmp(name, kTypeNames[i]) == 0)
+            return i;
+    return -1;
+}
+
+void LoadSearchPath(const char* list)
+{
+    std::string folders, rest = list;
+    while (!rest.empty()) {
+        size_t semicolon = rest.find(';');
+        std::string folder = rest.substr(0, semicolon);
+        rest = semicolon == std::string::npos ? std::string() : rest.substr(semicolon + 1);
+        if (folder.empty())
+            continue;
+        char full[MAX_PATH];
+        DWORD n = GetFullPathNameA(folder.c_str(), sizeof full, full, nullptr);
+        if (n > 0 && n < sizeof full)
+            folder = full;
+        ScanFormulaFolder(folder.c_str(), folder.c_str());
+        folders += folders.empty() ? folder : ";" + folder;
+    }
+    SetCompilerFormulaPath(folders.c_str());
+}
+
+// Splits "a,b,c" into exactly count pieces (or count2 when given).
+bool SplitList(const char* text, std::vector<std::string>& parts, size_t count, size_t count2 = 0)
+{
+    parts.clear();
+    std::string rest = text;
+    for (;;) {
+        size_t comma = rest.find(',');
+        parts.push_back(rest.substr(0, comma));
+        if (comma == std::string::npos)
+            break;
+        rest = rest.substr(comma + 1);
+    }
+    for (const std::string& p : parts)
+        if (p.empty())
+            return false;
+    return parts.size() == count || (count2 && parts.size() == count2);
+}
+
+bool ParseDouble(const std::string& text, double& value)
+{
+    char* end = nullptr;
+    value = strtod(text.c_str(), &end);
+    return end && *end == 0 && end != text.c_str();
+}
+
+// A decimal text as the parameter reader takes it; refuses what is no number.
+bool ParseBig(const std::string& text, BigNumber& value)
+{
+    double check;
+    if (!ParseDouble(text, check))
+        return false;
+    value = BigNumber(text.c_str());
+    return true;
+}
+
+void PrintViewRows(const Fractal* f)
+{
+    Dump d;
+    DumpTable(d, GetParameterTable(f->header->Type), f->typeParameters, "", 18);
+    BigNumber x[3], y[3];
+    f->GetViewCorners(x, y);
+    for (int i = 0; i < 3; ++i)
+        d.Line("V" + std::to_string(i), FullDecimal(x[i]) + "," + FullDecimal(y[i]));
+    Print(d);
+}
+
+// The operations of view, applied in order; 0 when done, else the exit code.
+int ApplyViewOperations(Fractal* f, int argc, char** argv, int first)
+{
+    ViewParameters* v = f->typeParameters;
+    for (int i = first; i < argc; ++i) {
+        const char* a = argv[i];
+        bool hasValue = i + 1 < argc;
+        std::vector<std::string> parts;
+        if (strcmp(a, "--aspect") == 0) {
+            f->AdjustAspectRatio();
+        } else if (!hasValue) {
+            return Fail("missing value or unknown option %s", a);
+        } else if (strcmp(a, "--size") == 0) {
+            int w = 0, h = 0;
+            char tail = 0;
+            if (sscanf(argv[++i], "%dx%d%c", &w, &h, &tail) != 2 || w <= 0 || h <= 0)
+                return Fail("bad size %s", argv[i]);
+            f->header->Width = w;
+            f->header->Height = h;
+        } else if (strcmp(a, "--corners") == 0) {
+            if (!SplitList(argv[++i], parts, 4, 6))
+                return Fail("--corners takes four or six numbers: %s", argv[i]);
+            BigNumber c[6];
+            for (size_t k = 0; k < parts.size(); ++k)
+                if (!ParseBig(parts[k], c[k]))
+                    return Fail("bad number %s", parts[k].c_str());
+            v->TopLeftR = c[0];
+            v->TopLeftI = c[1];
+            v->BottomRightR = c[2];
+            v->BottomRightI = c[3];
+            if (parts.size() == 6) {
+                v->TopRightR = c[4];
+                v->TopRightI = c[5];
+                v->Stretch = 1;
+            }
+        } else if (strcmp(a, "--angle") == 0) {
+            if (!ParseDouble(argv[++i], v->Angle))
+                return Fail("bad angle %s", argv[i]);
+        } else if (strcmp(a, "--rotate") == 0) {
+            if (!SplitList(argv[++i], parts, 2) || !ParseDouble(parts[0], v->RotateX) ||
+                !ParseDouble(parts[1], v->RotateY))
+                return Fail("--rotate takes X,Y: %s", argv[i]);
+        } else if (strcmp(a, "--center-mag") == 0) {
+            BigNumber c[4];
+            double rot = 0, skew = 0;
+            if (!SplitList(argv[++i], parts, 6))
+                return Fail("--center-mag takes CX,CY,MAG,XMAG,ROT,SKEW: %s", argv[i]);
+            for (int k = 0; k < 4; ++k)
+                if (!ParseBig(parts[k], c[k]))
+                    return Fail("bad number %s", parts[k].c_str());
+            if (!ParseDouble(parts[4], rot) || !ParseDouble(parts[5], skew))
+                return Fail("bad angle in %s", argv[i]);
+            SetCornersFromCenterMag(f, c[0], c[1], c[2], c[3], rot, skew);
+        } else if (strcmp(a, "--pixel") == 0) {
+            double px, py;
+            if (!SplitList(argv[++i], parts, 2) || !ParseDouble(parts[0], px) || !ParseDouble(parts[1], py))
+                return Fail("--pixel takes X,Y: %s", argv[i]);
+            BigNumber re, im;
+            f->PixelToPoint(px, py, re, im);
+            printf("point=%s,%s\n", FullDecimal(re).c_str(), FullDecimal(im).c_str());
+        } else {
+            return Fail("unknown option %s", a);
+        }
+    }
+    return 0;
+}
+
+int Main(int argc, char** argv)
+{
+    if (argc < 2)
+        return Usage();
+    bool view = strcmp(argv[1], "view") == 0;
+    if (!view && strcmp(argv[1], "new") != 0)
+        return Usage();
+    int type = -1;
+    const char* path = nullptr;
+    bool copy = false;
+    int i = 2;
+    for (; i < argc; ++i) {
+        if (strcmp(argv[i], "--type") == 0 && i + 1 < argc) {
+            type = ParseType(argv[++i]);
+            if (type < 0)
+                return Fail("unknown type %s", argv[i]);
+        } else if (strcmp(argv[i], "--path") == 0 && i + 1 < argc) {
+            path = argv[++i];
+        } else if (!view && strcmp(argv[i], "--copy") == 0) {
+            copy = true;
+        } else if (view) {
+            break;   // the operations follow
+        } else {
+            return Fail("unknown argument %s", argv[i]);
+        }
+    }
+    if (type < 0)
+        return Fail("--type is required");
+    if (path)
+        LoadSearchPath(path);
+
+    Fractal* f = new Fractal(type, 0);
+    if (view) {
+        if (!f->typeParameters) {
+            delete f;
+            return Fail("type %s has no view", kTypeNames[type]);
+        }
+        int rc = ApplyViewOperations(f, argc, argv, i);
+        if (rc == 0)
+            PrintViewRows(f);
+        delete f;
+        return rc;
+    }
+    if (copy) {
+        Fractal* c = new Fractal(*f);
+        delete f;
+        f = c;
+    }
+    Print(DumpFractal(f));
+    delete f;
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    m_apm_cpp_precision(60);
+    BindApplicationServices();
+    SetMessageBoxAnswerer(&PrintBox);
+    buildParseStateIndex();
+    buildBuiltinIndex();
+    InitProcessorFeatures();
+    fixupTemplates();
+    SetDefaultComment(nullptr);
+    return Main(argc, argv);
+}
