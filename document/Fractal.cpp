@@ -1,5 +1,12 @@
 #include "document/Fractal.h"
 
+LiveRegister& LiveFractals()
+{
+    // Made on first use: fractals may be built by static initialisers.
+    static LiveRegister live;
+    return live;
+}
+
 FractalHeader::FractalHeader()
     : Type(-1), Subtype(0), Width(0), Height(0), DisplayDepth(0)
 {
@@ -15,10 +22,12 @@ Fractal::Fractal()
     : header(new FractalHeader()), magic(FRACTAL_MAGIC), imageLockCount(0),
       baseFractal(NULL), task(NULL), folder(NULL), typeParameters(NULL)
 {
+    LiveFractals().Add(this);
 }
 
 Fractal::~Fractal()
 {
+    LiveFractals().Remove(this);
     magic = 0;
     delete typeParameters;
     typeParameters = NULL;

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include "foundation/List.h"
+#include "foundation/LiveRegister.h"
 #include "foundation/bignum/BigNumber.h"
 
 class FractalTask;
@@ -83,3 +84,7 @@ public:
     // block begins with ViewParameters. Null when the type has none.
     ViewParameters* typeParameters;
 };
+
+// Every Fractal between its constructor and its destructor: the test of
+// pointers that worker threads post.
+LiveRegister& LiveFractals();

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <commdlg.h>
 #include "ui/Object.h"
 
 // A message box with a fixed style. Every message box of the program goes
@@ -31,3 +32,16 @@ extern PMessageBox g_InfoBox;   // style 0x2040
 // answerer that was installed before. Tests script their boxes with it.
 typedef int (*MessageBoxAnswerer)(UINT style, const char* title, const char* text);
 MessageBoxAnswerer SetMessageBoxAnswerer(MessageBoxAnswerer answerer);
+
+// The toolkit's modal prompts go through these runners, so that a headless
+// run can answer them. The defaults are the system's: DialogBoxParamA of a
+// dialog resource of the program, GetOpenFileNameA / GetSaveFileNameA.
+typedef INT_PTR (*DialogRunner)(int resourceId, HWND owner, DLGPROC procedure, LPARAM param);
+typedef BOOL (*FileRequesterRunner)(OPENFILENAMEA* request, bool save);
+
+// Install a runner (null restores the system's); answer the previous one.
+DialogRunner SetDialogRunner(DialogRunner runner);
+FileRequesterRunner SetFileRequesterRunner(FileRequesterRunner runner);
+
+INT_PTR RunModalDialog(int resourceId, HWND owner, DLGPROC procedure, LPARAM param);
+BOOL RunFileRequester(OPENFILENAMEA* request, bool save);
