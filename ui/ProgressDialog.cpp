@@ -126,4 +126,6 @@ void WaitForAbortedWorker(volatile int* cancelState, HANDLE workerThread, const 
         if (workerThread == NULL || WaitForSingleObject(workerThread, 100) == WAIT_OBJECT_0)
             break;
     }
+    // A request nobody took must not stop the next job at its first test.
+    *cancelState = 0;
 }
