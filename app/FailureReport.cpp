@@ -1,6 +1,6 @@
 #include "app/FailureReport.h"
 #include "app/Application.h"
-#include "ui/MessageBox.h"
+#include "foundation/MessageBox.h"
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -49,7 +49,7 @@ char* PApplication::GetExceptionText(char* out, DWORD code)
     return out;
 }
 
-int ReportSoftwareFailure(DWORD code, const char* location)
+int ShowFailureReport(DWORD code, const char* location)
 {
     char description[EXCEPTION_TEXT_SIZE];
     PApplication::GetExceptionText(description, code);

@@ -1,10 +1,9 @@
+// The application's failure report, bound as the failure-report service.
 #pragma once
-#include <windows.h>
 
-// Room for any text of PApplication::GetExceptionText.
-enum { EXCEPTION_TEXT_SIZE = 400 };
+#include "foundation/FailureReport.h"
 
-// The program's report of a caught exception: the error box titled
-// "Exception" naming the exception and the guarded routine. Returns the
+// The error box titled "Exception" with the exception described in words
+// (PApplication::GetExceptionText) and the guarded routine. Returns the
 // button pressed.
-int ReportSoftwareFailure(DWORD code, const char* location);
+int ShowFailureReport(DWORD code, const char* location);

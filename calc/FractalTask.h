@@ -1,26 +1,12 @@
 #pragma once
 #include <windows.h>
 #include "foundation/List.h"
+#include "compiler/CompileHost.h"
 
 class Fractal;
 class PFrameWindow;
 class Thread;
 class ImageSnapshot;
-
-// Values of FractalTask::command. The main thread writes a request, the
-// calculation thread clears it when it takes it or writes its answer.
-enum FractalThreadCommand {
-    FTC_QUIT = 1,
-    FTC_STOP = 2,
-    FTC_STOPPED = 3,
-    FTC_RECALCULATE = 4,
-    FTC_QUIT_DONE = 5,
-    FTC_REDRAW3D = 6,
-    FTC_RECOLOUR = 7,
-    FTC_START = 8,
-    FTC_CONTINUE = 9,
-    FTC_SEARCH = 12,
-};
 
 // A device-independent bitmap header followed by its 256 colours.
 struct TaskBitmapInfo {
@@ -40,7 +26,7 @@ public:
     Fractal* fractal;         // owner
     PFrameWindow* window;     // the fractal window, null for a task without one
     Thread* thread;           // the calculation thread, null while there is none
-    volatile int command;     // FractalThreadCommand; 0 = nothing pending
+    volatile int command;     // FractalThreadCommand (compiler/CompileHost.h); 0 = nothing pending
     float* values;            // one float per cell; 0.0 = not calculated
     unsigned char* flags;     // one flag byte per cell
     unsigned char* imageBits; // the image, 8 or 24 bits per pixel

@@ -8,7 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "compiler/CodeEmit.h"
 #include "compiler/ElementStream.h"
 #include "compiler/FormulaCompiler.h"

@@ -5,7 +5,7 @@
 // the places still open wait on the jump stack as (value, marker) pairs.
 #include <string.h>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "compiler/CodeEmit.h"
 #include "compiler/ElementStream.h"
 #include "compiler/FormulaCompiler.h"

@@ -10,11 +10,11 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/Scanners.h"
 #include "foundation/Buffers.h"
-#include "toolwindows/EnumValues.h"
+#include "compiler/EnumValues.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string.h>
 #include <windows.h>
 
-#include "app/Messages.h"
-#include "foundation/FractalThreads.h"
+#include "foundation/Messages.h"
+#include "foundation/Services.h"
 
 void (*g_FormulaEditorSelectRange)(int kind, int start, int end, bool focus) = nullptr;
 
@@ -141,19 +141,7 @@ void TextLineAndColumn(const char* text, int position, int* line, int* column)
 
 bool FormulaCompiler::reportsSilenced() const
 {
-    return name[0] == 0 || IsFractalThread();
-}
-
-// Lifts the message window (the top-level window of its list box) to the
-// top of the z order without moving, sizing or activating it.
-static void RaiseMessageWindow()
-{
-    HWND listBox = g_MessageListBox;
-    if (!listBox)
-        return;
-    HWND window = GetAncestor(listBox, GA_ROOT);
-    if (window)
-        SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return name[0] == 0 || IsCalculationThread();
 }
 
 void FormulaCompiler::reportError(const char* text, int state, int position)

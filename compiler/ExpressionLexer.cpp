@@ -10,7 +10,7 @@
 #include "compiler/FormulaCompiler.h"
 #include "compiler/Scanners.h"
 #include "foundation/Buffers.h"
-#include "toolwindows/EnumValues.h"
+#include "compiler/EnumValues.h"
 
 namespace {
 

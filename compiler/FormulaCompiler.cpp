@@ -10,10 +10,9 @@
 
 #include <vector>
 
-#include "app/FailureReport.h"
-#include "app/Messages.h"
-#include "calc/FractalTask.h"
-#include "document/Fractal.h"
+#include "foundation/FailureReport.h"
+#include "foundation/Messages.h"
+#include "compiler/CompileHost.h"
 #include "foundation/Buffers.h"
 #include "foundation/Guard.h"
 
@@ -445,9 +444,9 @@ void FormulaCompiler::copyFunctionSignatures()
 
 bool FormulaCompiler::pollCommand()
 {
-    if (!fractal || !fractal->task)
+    volatile int* word = fractal ? fractal->HostCommandWord() : nullptr;
+    if (!word)
         return false;
-    volatile int* word = &fractal->task->command;
     int command = *word;
     if (command == FTC_REDRAW3D) {
         // Dropped, unless the main thread has written another command since.
@@ -458,7 +457,7 @@ bool FormulaCompiler::pollCommand()
 }
 
 bool FormulaCompiler::compile(const char* text, int dataTopIn, int dataBottomIn, NodeList* symbolsIn,
-                              NodeList* funcParametersIn, Fractal* fractalIn, const char* nameIn,
+                              NodeList* funcParametersIn, CompileHost* fractalIn, const char* nameIn,
                               int subKindIn, FormulaNode* node, bool clearMessages, bool constantParams)
 {
     bool result = false;
@@ -479,7 +478,7 @@ bool FormulaCompiler::compile(const char* text, int dataTopIn, int dataBottomIn,
 }
 
 bool FormulaCompiler::doCompile(const char* text, int dataTopIn, int dataBottomIn, NodeList* symbolsIn,
-                                NodeList* funcParametersIn, Fractal* fractalIn, const char* nameIn,
+                                NodeList* funcParametersIn, CompileHost* fractalIn, const char* nameIn,
                                 int subKindIn, FormulaNode* node, bool clearMessages, bool constantParams)
 {
     // Leftovers of a compile an exception abandoned.

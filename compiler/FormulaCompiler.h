@@ -16,7 +16,7 @@
 
 class GrowBuffer;
 class AlignedBuffer;
-class Fractal;
+class CompileHost;
 class FormulaNode;
 
 // Sub kinds of a formula and the builtin mask bit that goes with each.
@@ -239,11 +239,11 @@ public:
 
     // The whole compile under the exception guard (see the .cpp).
     bool compile(const char* text, int initialDataTop, int initialDataBottom,
-                 NodeList* inputSymbols, NodeList* inputFuncParameters, Fractal* fractal,
+                 NodeList* inputSymbols, NodeList* inputFuncParameters, CompileHost* fractal,
                  const char* name, int subKind, FormulaNode* formulaNode,
                  bool clearMessages, bool parametersConstant);
     bool doCompile(const char* text, int initialDataTop, int initialDataBottom,
-                   NodeList* inputSymbols, NodeList* inputFuncParameters, Fractal* fractal,
+                   NodeList* inputSymbols, NodeList* inputFuncParameters, CompileHost* fractal,
                    const char* name, int subKind, FormulaNode* formulaNode,
                    bool clearMessages, bool parametersConstant);
 
@@ -316,7 +316,7 @@ public:
     GrowBuffer* messageText;         // 1000, made on first use
     GrowBuffer* generatedText;       // 300
     AlignedBuffer* dataBlock;        // 3000 above, 3000 below
-    Fractal* fractal;
+    CompileHost* fractal;
     uint8_t parametersConstant;
     int32_t codePosition;
     int32_t outputPosition;          // next free byte in outputCode

@@ -14,14 +14,13 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "compiler/CodeEmit.h"
 #include "compiler/CodeTemplate.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/Grammar.h"
 #include "compiler/NoiseTables.h"
 #include "compiler/Predefined.h"
-#include "document/Fractal.h"
 #include "foundation/Buffers.h"
 #include "formulas/FormulaKind.h"
 
@@ -212,7 +211,7 @@ namespace {
 thread_local FormulaRun* t_compilingRun = nullptr;
 }
 
-void FormulaRun::BindWhileCompiling(Fractal* /*fractal*/, uint8_t* /*base*/, NodeList* /*symbols*/)
+void FormulaRun::BindWhileCompiling(CompileHost* /*fractal*/, uint8_t* /*base*/, NodeList* /*symbols*/)
 {
     if (t_compilingRun)
         t_compilingRun->BindContext();
@@ -230,7 +229,7 @@ bool FormulaRun::CompileOnce(const char* text, bool withFractal)
     // a calculation does): constant parts that read e, pi, magn ... are
     // folded with their values.
     DataBlockBinder* binder =
-        fractal->header->Type == FT_QUATERNION ? &g_BindQuaternionVariables : &g_BindPredefinedVariables;
+        fractal->type == FT_QUATERNION ? &g_BindQuaternionVariables : &g_BindPredefinedVariables;
     bool installed = withFractal && *binder == nullptr;
     if (installed) {
         t_compilingRun = this;
@@ -267,10 +266,7 @@ bool FormulaRun::Compile(const char* text, int formulaKind, int formulaSubKind, 
     InitProcessorFeatures();
     fixupTemplates();
     holder = new FormulaHolder(kind);
-    fractal = new Fractal();
-    fractal->header->Type = subKind == SK_QUATERNION ? FT_QUATERNION : FT_ESCAPETIME;
-    fractal->header->Width = 640;
-    fractal->header->Height = 480;
+    fractal = new Host(subKind == SK_QUATERNION ? FT_QUATERNION : FT_ESCAPETIME);
 
     // The entry's name names it in messages.
     formulaName.clear();

@@ -13,7 +13,7 @@
 #include <vector>
 
 class FormulaHolder;
-class Fractal;
+#include "compiler/CompileHost.h"
 class GrowBuffer;
 class FormulaSymbol;
 class NodeList;
@@ -83,13 +83,25 @@ private:
     void BindContext();
     // The calculation's binder while this run compiles (folding runs code
     // on the data block and must find the bound values there).
-    static void BindWhileCompiling(Fractal* fractal, uint8_t* base, NodeList* symbols);
+    static void BindWhileCompiling(CompileHost* fractal, uint8_t* base, NodeList* symbols);
     void WriteSymbol(const char* name, const double* values, int count);
     void WriteSymbol(FormulaSymbol* symbol, const double* values, int count);
     void Release();
 
     FormulaHolder* holder;
-    Fractal* fractal;
+    // The fractal the run compiles for: a plane or quaternion fractal of
+    // 640 x 480 pixels without a view or a calculation thread.
+    class Host : public CompileHost {
+    public:
+        explicit Host(int type) : type(type) {}
+        int HostFractalType() const override { return type; }
+        bool HostViewWidth(double*) const override { return false; }
+        volatile int* HostCommandWord() override { return nullptr; }
+        const char* HostName() const override { return ""; }
+        const char* HostBaseName() const override { return nullptr; }
+        int type;
+    };
+    Host* fractal;
     int kind;
     int subKind;
     std::string errorMessage;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "compiler/FormulaCompiler.h"
 #include "formulas/FormulaIndex.h"
 #include "formulas/FormulaLookup.h"

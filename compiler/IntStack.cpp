@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "ui/MessageBox.h"
+#include "foundation/MessageBox.h"
 
 IntStack::IntStack(int capacity) : top(0), items(nullptr), capacity(capacity < 0 ? 0 : capacity)
 {

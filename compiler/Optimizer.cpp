@@ -14,9 +14,9 @@
 #include "compiler/OperationTypes.h"
 #include "compiler/Scanners.h"
 #include "compiler/StreamWalk.h"
-#include "document/Fractal.h"
+#include "compiler/CompileHost.h"
 #include "foundation/Buffers.h"
-#include "ui/MessageBox.h"
+#include "foundation/MessageBox.h"
 
 using streamwalk::Operand;
 
@@ -188,16 +188,14 @@ void FormulaCompiler::setPrecisionLevel()
         precisionLevel = 0;
         return;
     }
-    int type = fractal->header ? fractal->header->Type : -1;
-    const ViewParameters* view = fractal->typeParameters;
-    if (type == FT_QUATERNION || type == FT_ATTRACTOR || !view) {
+    int type = fractal->HostFractalType();
+    double width = 0;
+    // The host takes the width from the corners in arbitrary precision: a
+    // deep zoom's corners differ far below what their doubles could tell.
+    if (type == FT_QUATERNION || type == FT_ATTRACTOR || !fractal->HostViewWidth(&width)) {
         precisionLevel = 1;
         return;
     }
-    // The width in arbitrary precision: a deep zoom's corners differ far
-    // below what their doubles could tell apart. (The temporary is released
-    // under the library's lock by BigNumber itself.)
-    double width = (view->BottomRightR - view->TopLeftR).ToDouble();
     precisionLevel = precisionLevelForWidth(width);
 }
 

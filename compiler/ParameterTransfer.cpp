@@ -5,9 +5,8 @@
 #include <math.h>
 #include <string.h>
 
-#include "app/MainFramePost.h"
-#include "app/MainWindowMessages.h"
-#include "calc/FractalTask.h"
+#include "foundation/MainFramePost.h"
+#include "foundation/MainWindowMessages.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/FormulaSymbol.h"
 #include "foundation/Buffers.h"
@@ -239,7 +238,7 @@ int storeParameterValues(uint8_t* base, NodeList* parameters, const NodeList* co
     return 0;
 }
 
-int storeParameterValuesDirect(uint8_t* base, NodeList* parameters, FractalTask* task, int slot, int instance,
+int storeParameterValuesDirect(uint8_t* base, NodeList* parameters, Fractal* textureOwner, int slot, int instance,
                                bool fillTextures)
 {
     if (!base || !parameters)
@@ -256,7 +255,7 @@ int storeParameterValuesDirect(uint8_t* base, NodeList* parameters, FractalTask*
             continue;
         }
         if (fillTextures && IsArrayType(p->dataType) && g_FillImageParameter) {
-            if (g_FillImageParameter(p, base, task ? task->fractal : nullptr, slot, instance) != 0)
+            if (g_FillImageParameter(p, base, textureOwner, slot, instance) != 0)
                 return 1;
         }
     }

@@ -15,7 +15,6 @@
 class NodeList;
 class GrowBuffer;
 class Fractal;
-class FractalTask;
 class FormulaSymbol;
 
 // ---------------------------------------------------------------------------
@@ -60,8 +59,9 @@ int storeParameterValues(uint8_t* base, NodeList* parameters, const NodeList* co
 // The same at each parameter's own dataOffset (recorded by
 // storeParameterValues) in its own type and precision, without lookups; the
 // further data blocks of attractor workers. Image parameters are filled
-// with fillTextures, the task's fractal owning the textures.
-int storeParameterValuesDirect(uint8_t* base, NodeList* parameters, FractalTask* task, int slot, int instance,
+// with fillTextures from the textures of textureOwner (the fractal of the
+// calculating task).
+int storeParameterValuesDirect(uint8_t* base, NodeList* parameters, Fractal* textureOwner, int slot, int instance,
                                bool fillTextures);
 
 // Fills an image parameter of a data block from its texture (the image

@@ -10,7 +10,7 @@
 #include "compiler/FormulaCompiler.h"
 #include "compiler/Predefined.h"
 #include "compiler/Scanners.h"
-#include "document/Fractal.h"
+#include "compiler/CompileHost.h"
 #include "foundation/Buffers.h"
 
 DataBlockBinder g_BindPredefinedVariables = nullptr;
@@ -793,10 +793,10 @@ void FormulaCompiler::prepareDataBlock(int storeFlag)
         memcpy(base - 2 * code, &v, 2);
     }
 
-    if (!fractal || !fractal->header)
+    if (!fractal)
         return;
     DataBlockBinder bind = nullptr;
-    switch (fractal->header->Type) {
+    switch (fractal->HostFractalType()) {
     case FT_QUATERNION: bind = g_BindQuaternionVariables; break;
     case FT_ATTRACTOR: bind = g_BindAttractorVariables; break;
     case FT_ESCAPETIME: bind = g_BindPredefinedVariables; break;

@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-class Fractal;
+class CompileHost;
 class NodeList;
 
 // Writes the values of the input predefined variables of a fractal (and the
@@ -14,7 +14,7 @@ class NodeList;
 // into a data block, at the offsets of the predefined-variable tables. The
 // binder takes the fractal's type parameter block (and, for quaternions, the
 // value its task keeps for the renderer) from the fractal itself.
-typedef void (*DataBlockBinder)(Fractal* fractal, uint8_t* base, NodeList* symbols);
+typedef void (*DataBlockBinder)(CompileHost* fractal, uint8_t* base, NodeList* symbols);
 
 // Set by the calculation engine of each fractal type when it is built; null
 // while there is none, and prepareDataBlock then binds nothing.

@@ -7,7 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/Scanners.h"
 #include "foundation/Buffers.h"

@@ -11,12 +11,12 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/Predefined.h"
 #include "compiler/Scanners.h"
 #include "foundation/Buffers.h"
-#include "toolwindows/EnumValues.h"
+#include "compiler/EnumValues.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "compiler/FormulaCompiler.h"
 #include "compiler/OperationTypes.h"
 #include "foundation/Buffers.h"
-#include "ui/MessageBox.h"
+#include "foundation/MessageBox.h"
 
 namespace {
 

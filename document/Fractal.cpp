@@ -1,5 +1,7 @@
 #include "document/Fractal.h"
 
+#include "calc/FractalTask.h"
+
 LiveRegister& LiveFractals()
 {
     // Made on first use: fractals may be built by static initialisers.
@@ -54,4 +56,34 @@ void Fractal::Lock()
 void Fractal::Unlock()
 {
     InterlockedExchange(&imageLockCount, 0);
+}
+
+int Fractal::HostFractalType() const
+{
+    return header != NULL ? header->Type : -1;
+}
+
+bool Fractal::HostViewWidth(double* width) const
+{
+    if (typeParameters == NULL)
+        return false;
+    // In arbitrary precision: a deep zoom's corners differ far below what
+    // their doubles could tell apart.
+    *width = (typeParameters->BottomRightR - typeParameters->TopLeftR).ToDouble();
+    return true;
+}
+
+volatile int* Fractal::HostCommandWord()
+{
+    return task != NULL ? &task->command : NULL;
+}
+
+const char* Fractal::HostName() const
+{
+    return name;
+}
+
+const char* Fractal::HostBaseName() const
+{
+    return baseFractal != NULL ? baseFractal->name : NULL;
 }

@@ -3,22 +3,10 @@
 #include "foundation/List.h"
 #include "foundation/LiveRegister.h"
 #include "foundation/bignum/BigNumber.h"
+#include "compiler/CompileHost.h"
 
 class FractalTask;
 class FractalFolder;
-
-// The fractal types stored in FractalHeader::Type.
-enum FractalType {
-    FT_PLASMA = 6,
-    FT_DYNAMICSYSTEM = 8,
-    FT_LSYSTEM = 9,
-    FT_IFS = 10,
-    FT_ESCAPETIME = 14,
-    FT_LAYERED = 15,
-    FT_QUATERNION = 16,
-    FT_IMAGE = 17,
-    FT_ATTRACTOR = 18,
-};
 
 // Value of Fractal::magic while the object lives.
 const unsigned int FRACTAL_MAGIC = 0xBEEFF00Du;
@@ -58,10 +46,17 @@ struct ViewParameters {
 #pragma pack(pop)
 
 // One fractal: its parameters and, while its window is open, its task.
-class Fractal : public ListNode {
+class Fractal : public ListNode, public CompileHost {
 public:
     Fractal();
     virtual ~Fractal();
+
+    // What the compiler and the formula lookup read of the fractal.
+    int HostFractalType() const override;
+    bool HostViewWidth(double* width) const override;
+    volatile int* HostCommandWord() override;
+    const char* HostName() const override;
+    const char* HostBaseName() const override;
 
     // Row length in pixels of the task's per-pixel buffers: Width + 1.
     int GetBufferWidth() const;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "formulas/FormulaNode.h"
-#include "ui/MessageBox.h"
-#include "ui/TreeView.h"
+#include "foundation/MessageBox.h"
+#include "foundation/Services.h"
 
 int g_ConfirmDeleteFormula = 1;
 
@@ -98,7 +98,7 @@ void CopyFileCreationTime(const char* path, const FILETIME& creation)
     CloseHandle(h);
 }
 
-PTreeView* TreeOfKind(int formulaKind)
+TreeItemView* TreeOfKind(int formulaKind)
 {
     return formulaKind >= 0 && formulaKind < FORMULA_KIND_COUNT ? g_FormulaTrees[formulaKind] : NULL;
 }
@@ -323,7 +323,7 @@ int FormulaNode::AddNewEntry(int flag, const char* title, const char* source)
         entry->startOffset = oldLength + 2;
         entry->endOffset = entry->startOffset + (int)text.size() - 1;
         InsertChild(entry);
-        if (PTreeView* tree = TreeOfKind(formulaKind))
+        if (TreeItemView* tree = TreeOfKind(formulaKind))
             tree->InsertItem(entry, this, entry->prev, 2, entry->kind, -1);
         WriteFile();
     } else {
@@ -374,7 +374,7 @@ bool DeleteFormula(FormulaNode* node)
             file->WriteFile();
             file->WriteIndexFile();
         }
-        if (PTreeView* tree = TreeOfKind(node->formulaKind))
+        if (TreeItemView* tree = TreeOfKind(node->formulaKind))
             tree->DeleteItem(node);
         delete node;
         return true;
@@ -385,7 +385,7 @@ bool DeleteFormula(FormulaNode* node)
                      "You are about to delete a compiler formula file.\nAre you sure you want to "
                      "delete this file and all formulas contained in it?") != IDYES)
             return false;
-        PTreeView* tree = TreeOfKind(node->formulaKind);
+        TreeItemView* tree = TreeOfKind(node->formulaKind);
         node->UnloadEntries(tree, 0);
         if (tree != NULL)
             tree->DeleteItem(node);

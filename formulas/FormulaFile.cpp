@@ -11,7 +11,7 @@
 #include <string.h>
 
 #include "foundation/FileUtil.h"
-#include "ui/TreeView.h"
+#include "foundation/Services.h"
 
 namespace {
 
@@ -310,7 +310,7 @@ FormulaNode* ParseFormulaEntry(FormulaNode* file, const char* text, int closeBra
     return node;
 }
 
-void FormulaNode::LoadEntries(PTreeView* tree)
+void FormulaNode::LoadEntries(TreeItemView* tree)
 {
     if (kind != FNK_FILE || loaded)
         return;
@@ -385,7 +385,7 @@ void FormulaNode::LoadEntries(PTreeView* tree)
     loaded = 1;
 }
 
-int FormulaNode::UnloadEntries(PTreeView* tree, int save)
+int FormulaNode::UnloadEntries(TreeItemView* tree, int save)
 {
     if (kind != FNK_FILE || !loaded)
         return 0;

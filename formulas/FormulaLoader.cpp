@@ -10,14 +10,12 @@
 
 #include <string>
 
-#include "app/Application.h"
-#include "app/ScanProgressDialog.h"
+#include "formulas/FormulaFolderScan.h"
 #include "formulas/FormulaNode.h"
 #include "foundation/FileUtil.h"
 #include "foundation/LogFile.h"
+#include "foundation/Services.h"
 #include "foundation/Thread.h"
-#include "ui/FrameWindow.h"
-#include "ui/TreeView.h"
 
 char* CompilerFormulaPath = NULL;
 volatile int ScanFileCode = 0;
@@ -149,8 +147,8 @@ char* NewText(const char* text)
 
 void ShowLibraryWindow(bool visible)
 {
-    if (g_FormulaLibraryWindow != NULL && g_FormulaLibraryWindow->hwnd != NULL)
-        ShowWindow(g_FormulaLibraryWindow->hwnd, visible ? SW_SHOW : SW_HIDE);
+    if (g_FormulaLibraryWindow != NULL)
+        ShowWindow(g_FormulaLibraryWindow, visible ? SW_SHOW : SW_HIDE);
 }
 
 FormulaNode* FindFolderIn(ListNode* first, const char* path, int importFlag)
@@ -167,6 +165,39 @@ FormulaNode* FindFolderIn(ListNode* first, const char* path, int importFlag)
             return found;
     }
     return NULL;
+}
+
+// The scan progress dialog through the shell's service; without one the
+// texts go nowhere and the scan counts as watched.
+void ProgressName(const char* text, int line)
+{
+    if (Services().setScanProgressName != NULL)
+        Services().setScanProgressName(text, line);
+}
+
+void ProgressMessage(const char* text, int line)
+{
+    if (Services().setScanProgressMessage != NULL)
+        Services().setScanProgressMessage(text, line);
+}
+
+bool ProgressOpen()
+{
+    return Services().isScanProgressOpen == NULL || Services().isScanProgressOpen();
+}
+
+void ProgressClose()
+{
+    if (Services().closeScanProgress != NULL)
+        Services().closeScanProgress();
+}
+
+void RunLoaderScan(const LoaderArguments* args)
+{
+    if (args->singleFile)
+        ScanFormulaFile(args->path.c_str(), args->rootPath.c_str());
+    else
+        ScanFormulaFolder(args->path.c_str(), args->rootPath.c_str());
 }
 
 }  // namespace
@@ -215,12 +246,18 @@ void LoadFormulaFolder(const char* path, int singleFile)
     g_LoaderArguments.rootPath = folder;
     g_LoaderArguments.singleFile = singleFile;
 
+    if (Services().runScanProgress == NULL) {
+        // Nobody to show the progress: the scan runs here.
+        RunLoaderScan(&g_LoaderArguments);
+        ShowLibraryWindow(true);
+        return;
+    }
     Thread* thread = new Thread(&FormulaLoaderThread, &g_LoaderArguments, false, 0);
-    g_ScanProgressDialog.SetName("Loading", 0);
-    g_ScanProgressDialog.SetName("Directory", 1);
-    g_ScanProgressDialog.SetName("File", 2);
+    ProgressName("Loading", 0);
+    ProgressName("Directory", 1);
+    ProgressName("File", 2);
     thread->Resume();
-    if (g_ScanProgressDialog.Run(&g_LoaderArguments) == 2) {
+    if (Services().runScanProgress(&g_LoaderArguments) == 2) {
         WorkerCancelState = 1;
         for (int i = 0; i < 4 && WorkerCancelState; i++)
             Sleep(100);
@@ -234,21 +271,18 @@ unsigned long FormulaLoaderThread(Thread* thread)
     const LoaderArguments* args = static_cast<const LoaderArguments*>(thread->userData);
     // The worker ends the dialog, so it waits until the dialog runs (or it
     // is told to stop before that).
-    while (!g_ScanProgressDialog.IsOpen()) {
+    while (!ProgressOpen()) {
         if (WorkerCancelState || thread->state == THREAD_STATE_STOP) {
             WorkerCancelState = 0;
             return 0;
         }
         Sleep(100);
     }
-    if (args->singleFile)
-        ScanFormulaFile(args->path.c_str(), args->rootPath.c_str());
-    else
-        ScanFormulaFolder(args->path.c_str(), args->rootPath.c_str());
+    RunLoaderScan(args);
     if (WorkerCancelState)
         WorkerCancelState = 0;
     else
-        g_ScanProgressDialog.Close();
+        ProgressClose();
     return 0;
 }
 
@@ -277,7 +311,7 @@ void ScanFormulaFolder(const char* folder, const char* rootPath)
     YesToAllFlag = 0;
     g_ScanAddsTreeItems = 1;
     for (const KindScan& scan : kKindScans) {
-        g_ScanProgressDialog.SetMessage(scan.caption, 0);
+        ProgressMessage(scan.caption, 0);
         FormulaNode* root = FindOrMakeRootFolder(scan.formulaKind, rootPath);
         ScanFileCode = scan.fileCode;
         ScanFolderTree(folder, scan.extension, &AddFormulaFile, &AddLoaderFolder, scan.progressText, root);
@@ -315,10 +349,11 @@ FormulaNode* ScanFormulaFile(const char* filePath, const char* rootPath)
 
 FormulaNode* AddFormulaFile(const char* folder, const char* fileName, FormulaNode* folderNode)
 {
-    g_ScanProgressDialog.SetMessage(folder, 1);
-    g_ScanProgressDialog.SetMessage(fileName, 2);
-    if (g_App != NULL && g_App->log != NULL)
-        g_App->log->WriteJoined("Loading compiler file ", fileName);
+    ProgressMessage(folder, 1);
+    ProgressMessage(fileName, 2);
+    LogFile* log = Services().log != NULL ? Services().log() : NULL;
+    if (log != NULL)
+        log->WriteJoined("Loading compiler file ", fileName);
     if (folderNode == NULL)
         return NULL;
 
@@ -326,7 +361,7 @@ FormulaNode* AddFormulaFile(const char* folder, const char* fileName, FormulaNod
         FormulaNode* child = static_cast<FormulaNode*>(n);
         if (child->kind == FNK_FILE && child->nameText != NULL && strcmp(child->nameText, fileName) == 0) {
             child->key = 0.0;
-            g_ScanProgressDialog.SetMessage("", 2);
+            ProgressMessage("", 2);
             return child;
         }
     }
@@ -345,7 +380,7 @@ FormulaNode* AddFormulaFile(const char* folder, const char* fileName, FormulaNod
         ReadFileFacts(path.c_str(), node);
         folderNode->InsertChild(node);
         node->key = 1.0;
-        g_ScanProgressDialog.SetMessage("", 2);
+        ProgressMessage("", 2);
         return node;
     }
 
@@ -385,7 +420,7 @@ FormulaNode* AddFormulaFile(const char* folder, const char* fileName, FormulaNod
 FormulaNode* AddLoaderFolder(const char* parentPath, const char* folderName, FormulaNode* parentNode)
 {
     std::string path = std::string(parentPath) + "\\" + folderName;
-    g_ScanProgressDialog.SetMessage(path.c_str(), 1);
+    ProgressMessage(path.c_str(), 1);
     if (parentNode == NULL)
         return NULL;
     if (FormulaNode* existing = FindFolderNodeByPath(parentNode, path.c_str(), 1, 0)) {
@@ -438,7 +473,7 @@ char* BrowseForFolder(const char* initialPath, const char* title)
     char display[MAX_PATH] = "";
     BROWSEINFOA info;
     memset(&info, 0, sizeof(info));
-    info.hwndOwner = g_App != NULL && g_App->mainFrame != NULL ? g_App->mainFrame->hwnd : NULL;
+    info.hwndOwner = Services().mainWindow != NULL ? Services().mainWindow() : NULL;
     info.pszDisplayName = display;
     info.lpszTitle = title;
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_STATUSTEXT | BIF_EDITBOX;

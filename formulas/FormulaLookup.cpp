@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "app/Messages.h"
-#include "app/Application.h"
+#include "foundation/Messages.h"
+#include "foundation/Services.h"
 #include "compiler/FormulaCompiler.h"
-#include "document/Fractal.h"
+#include "compiler/CompileHost.h"
 #include "formulas/FormulaNode.h"
 
 namespace {
@@ -66,27 +66,17 @@ bool SameFileName(const char* a, const char* b)
 }
 
 // The fractal as the lookup messages name it.
-std::string FractalClause(const Fractal* fractal, const char* layerFormat, const char* fractalFormat,
+std::string FractalClause(const CompileHost* fractal, const char* layerFormat, const char* fractalFormat,
                           const char* noFractal)
 {
     char text[400];
     if (fractal == NULL)
         return noFractal;
-    if (fractal->baseFractal != NULL)
-        snprintf(text, sizeof(text), layerFormat, fractal->name, fractal->baseFractal->name);
+    if (fractal->HostBaseName() != NULL)
+        snprintf(text, sizeof(text), layerFormat, fractal->HostName(), fractal->HostBaseName());
     else
-        snprintf(text, sizeof(text), fractalFormat, fractal->name);
+        snprintf(text, sizeof(text), fractalFormat, fractal->HostName());
     return text;
-}
-
-void RaiseMessageWindow()
-{
-    HWND listBox = g_MessageListBox;
-    if (listBox == NULL)
-        return;
-    HWND window = GetAncestor(listBox, GA_ROOT);
-    if (window != NULL)
-        SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void AddTwoLines(const std::string& first, const std::string& second, int type)
@@ -169,7 +159,7 @@ FormulaNode* FindFormulaInFiles(NodeList* list, const char* formulaName, const c
     return result;
 }
 
-void LookupFormula(Fractal* fractal, int fractalType, char* fileName, size_t fileNameSize,
+void LookupFormula(CompileHost* fractal, int fractalType, char* fileName, size_t fileNameSize,
                    const char* formulaName, char* foundName, FormulaHolder* holder)
 {
     if (holder == NULL)
@@ -197,19 +187,19 @@ void LookupFormula(Fractal* fractal, int fractalType, char* fileName, size_t fil
         // the "orgform" folders.
         FormulaNode* fileNode = NULL;
         int count = 0;
-        int known = g_App != NULL ? g_App->FindKnownFormula(name.c_str()) : -1;
+        int known = Services().findKnownFormula != NULL ? Services().findKnownFormula(name.c_str()) : -1;
         if (known < 0) {
             fileNode = FindFormulaInFiles(root, name.c_str(), NULL, &count);
             if (fileNode != NULL) {
                 CopyCut(fileName, fileNameSize, fileNode->name);
-                if (g_App != NULL)
-                    g_App->AddKnownFormula(name.c_str(), fileNode->name, count);
+                if (Services().addKnownFormula != NULL)
+                    Services().addKnownFormula(name.c_str(), fileNode->name, count);
             }
         } else {
             int counter = 0;
-            fileNode = FindFormulaInFile(root, g_App->KnownFormulaFile(known), 0, &counter);
+            fileNode = FindFormulaInFile(root, Services().knownFormulaFile(known), 0, &counter);
             CopyCut(found, sizeof(found), name.c_str());
-            count = g_App->KnownFormulaCount(known);
+            count = Services().knownFormulaCount(known);
         }
         if (fileNode != NULL && count >= 1) {
             source = fileNode->FindEntryText(name.c_str(), title);

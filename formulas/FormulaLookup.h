@@ -4,7 +4,7 @@
 
 #include <stddef.h>
 
-class Fractal;
+class CompileHost;
 class FormulaHolder;
 class FormulaNode;
 class NodeList;
@@ -17,7 +17,7 @@ class NodeList;
 // bytes) receives the entry's title, or the formula name, or "Not Found:
 // ..." when the default formula had to be used. formulaName counts up to
 // its first "(".
-void LookupFormula(Fractal* fractal, int fractalType, char* fileName, size_t fileNameSize,
+void LookupFormula(CompileHost* fractal, int fractalType, char* fileName, size_t fileNameSize,
                    const char* formulaName, char* foundName, FormulaHolder* holder);
 
 // The first file (in tree order) inside a folder named "orgform" that holds

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "ui/TreeView.h"
+#include "foundation/Services.h"
 
-PTreeView* g_FormulaTrees[FORMULA_KIND_COUNT];
-PFrameWindow* g_FormulaLibraryWindow = NULL;
+TreeItemView* g_FormulaTrees[FORMULA_KIND_COUNT];
+HWND g_FormulaLibraryWindow = NULL;
 FormulaNode* g_FormulaEditorFiles[FORMULA_KIND_COUNT];
 void (*g_FormulaEditorSetText)(int formulaKind, const char* text) = NULL;
 volatile int g_ScanAddsTreeItems;
@@ -180,7 +180,7 @@ void UnloadFormulaTree(FormulaNode* node)
 {
     for (; node != NULL; node = static_cast<FormulaNode*>(node->next)) {
         if (node->kind == FNK_FILE && node->loaded) {
-            PTreeView* tree = node->formulaKind >= 0 && node->formulaKind < FORMULA_KIND_COUNT
+            TreeItemView* tree = node->formulaKind >= 0 && node->formulaKind < FORMULA_KIND_COUNT
                                   ? g_FormulaTrees[node->formulaKind]
                                   : NULL;
             node->UnloadEntries(tree, 1);
@@ -191,13 +191,13 @@ void UnloadFormulaTree(FormulaNode* node)
 
 namespace {
 
-bool IsBrowserTree(PTreeView* tree)
+bool IsBrowserTree(TreeItemView* tree)
 {
-    return tree != NULL && tree->hwnd != NULL &&
-           GetDlgCtrlID(tree->hwnd) == IDC_FORMULA_BROWSER_TREE;
+    return tree != NULL && tree->TreeWindow() != NULL &&
+           GetDlgCtrlID(tree->TreeWindow()) == IDC_FORMULA_BROWSER_TREE;
 }
 
-bool IsLibraryTree(PTreeView* tree, int formulaKind)
+bool IsLibraryTree(TreeItemView* tree, int formulaKind)
 {
     return tree != NULL && formulaKind >= 0 && formulaKind < FORMULA_KIND_COUNT &&
            tree == g_FormulaTrees[formulaKind];
@@ -205,7 +205,7 @@ bool IsLibraryTree(PTreeView* tree, int formulaKind)
 
 }  // namespace
 
-void OnFormulaTreeExpand(PTreeView* tree, FormulaNode* node, int action)
+void OnFormulaTreeExpand(TreeItemView* tree, FormulaNode* node, int action)
 {
     if (node == NULL || node->kind != FNK_FILE || action != 2)
         return;
@@ -221,7 +221,7 @@ void OnFormulaTreeExpand(PTreeView* tree, FormulaNode* node, int action)
         g_FormulaEditorSetText(node->formulaKind, node->entryText);
 }
 
-void OnFormulaTreeCollapse(PTreeView* tree, FormulaNode* node, int action)
+void OnFormulaTreeCollapse(TreeItemView* tree, FormulaNode* node, int action)
 {
     if (node == NULL || node->kind != FNK_FILE || action != 1)
         return;

@@ -6,8 +6,7 @@
 #include "foundation/List.h"
 #include "formulas/FormulaKind.h"
 
-class PTreeView;
-class PFrameWindow;
+class TreeItemView;
 
 // Kinds of the nodes of the formula trees, kept in ListNode::kind.
 enum FormulaNodeKind {
@@ -75,10 +74,10 @@ public:
     // Reads a file node's entries into child nodes (nothing for a loaded
     // file, an empty or unreadable one). With a tree view every entry gets
     // an item under the file's item.
-    void LoadEntries(PTreeView* tree);
+    void LoadEntries(TreeItemView* tree);
     // Drops a loaded file's entries again; with save the file is first
     // written back and its index rebuilt. Returns 0 when nothing was done.
-    int UnloadEntries(PTreeView* tree, int save);
+    int UnloadEntries(TreeItemView* tree, int save);
 
     // Writes a loaded file back: the current entry texts (and the comment)
     // spliced into the old file text at their offsets. The new text goes to
@@ -157,8 +156,8 @@ FormulaNode* ParseFormulaEntry(FormulaNode* file, const char* text, int closeBra
 void UnloadFormulaTree(FormulaNode* node);
 // Tree notifications of the formula trees: an item is about to expand
 // (action 2) / has collapsed (action 1).
-void OnFormulaTreeExpand(PTreeView* tree, FormulaNode* node, int action);
-void OnFormulaTreeCollapse(PTreeView* tree, FormulaNode* node, int action);
+void OnFormulaTreeExpand(TreeItemView* tree, FormulaNode* node, int action);
+void OnFormulaTreeCollapse(TreeItemView* tree, FormulaNode* node, int action);
 // Case-insensitive search of pattern in text: the position in text, or null.
 const char* StrStrNoCase(const char* text, const char* pattern);
 
@@ -174,9 +173,9 @@ extern ForeignEntryConverter g_ForeignEntryConverter;
 
 // The tree views of the formula library window, one per FormulaKind; null
 // while the window is closed.
-extern PTreeView* g_FormulaTrees[FORMULA_KIND_COUNT];
+extern TreeItemView* g_FormulaTrees[FORMULA_KIND_COUNT];
 // The formula library window; null while it is closed.
-extern PFrameWindow* g_FormulaLibraryWindow;
+extern HWND g_FormulaLibraryWindow;
 // Control id of the tree of the formula browser popup.
 enum { IDC_FORMULA_BROWSER_TREE = 1901 };
 // For each formula kind the file node whose comment the formula editor of

@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "files/ParameterText.h"
+#include "foundation/TextSearch.h"
 
 static bool IsBlank(char c)
 {

@@ -5,7 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "ui/MessageBox.h"
+#include "foundation/MessageBox.h"
 
 // ---------------------------------------------------------------------------
 // GrowBuffer

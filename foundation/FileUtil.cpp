@@ -5,26 +5,24 @@
 #include <string.h>
 #include <string>
 
-#include "app/Messages.h"
-#include "app/SplashDialog.h"
-#include "formulas/FormulaNode.h"
-#include "ui/TreeView.h"
+#include "foundation/Messages.h"
+#include "foundation/Services.h"
 
 volatile int WorkerCancelState = 0;
 
-static void ShowProgress(const char* progressText, const char* name)
+void ShowScanProgress(const char* progressText, const char* name)
 {
-    if (progressText == NULL)
+    if (progressText == NULL || Services().setSplashText == NULL)
         return;
     std::string text = progressText;
     text += ' ';
     text += name;
-    g_SplashDialog.SetText(text.c_str());
+    Services().setSplashText(text.c_str());
 }
 
 // Advances a listing; false ends it. Ends quietly at the last entry and
 // reports any other failure.
-static bool NextEntry(HANDLE find, WIN32_FIND_DATAA* data)
+bool NextFolderEntry(HANDLE find, WIN32_FIND_DATAA* data)
 {
     if (FindNextFileA(find, data))
         return true;
@@ -33,7 +31,7 @@ static bool NextEntry(HANDLE find, WIN32_FIND_DATAA* data)
     return false;
 }
 
-static void CloseListing(HANDLE find)
+void CloseFolderListing(HANDLE find)
 {
     if (!FindClose(find))
         AddErrorMessage("Error while scanning directory, FindClose");
@@ -48,70 +46,18 @@ void ScanFolder(const char* folder, const char* pattern, ScanFileCallback callba
     if (find == INVALID_HANDLE_VALUE)
         return;
     do {
-        ShowProgress(progressText, data.cFileName);
+        ShowScanProgress(progressText, data.cFileName);
         callback(folder, data.cFileName);
         if (WorkerCancelState)
             break;
-    } while (NextEntry(find, &data));
-    CloseListing(find);
+    } while (NextFolderEntry(find, &data));
+    CloseFolderListing(find);
 }
 
-static bool EndsWithNoCase(const char* name, const char* extension)
+bool EndsWithNoCase(const char* name, const char* extension)
 {
     size_t n = strlen(name), e = strlen(extension);
     return n >= e && _stricmp(name + n - e, extension) == 0;
-}
-
-// Gives a node that this scan made a tree item, when the formula library
-// window is open and the loader wants items at once.
-static void GiveTreeItem(FormulaNode* node, FormulaNode* parentNode)
-{
-    if (node->key != 1.0 || !g_ScanAddsTreeItems || parentNode == NULL)
-        return;
-    int kind = parentNode->formulaKind;
-    if (kind < 0 || kind >= FORMULA_KIND_COUNT || g_FormulaTrees[kind] == NULL)
-        return;
-    g_FormulaTrees[kind]->InsertItem(node, parentNode, node->prev, 2, node->kind, -1);
-}
-
-void ScanFolderTree(const char* folder, const char* extension, ScanNodeCallback fileCallback,
-                    ScanNodeCallback folderCallback, const char* progressText,
-                    FormulaNode* parentNode)
-{
-    std::string base = folder;
-    if (!base.empty() && base[base.size() - 1] == '\\')
-        base.erase(base.size() - 1);
-
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((base + "\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    ShowProgress(progressText, data.cFileName);
-    do {
-        const char* name = data.cFileName;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (strcmp(name, ".") != 0 && strcmp(name, "..") != 0) {
-                FormulaNode* node = folderCallback(base.c_str(), name, parentNode);
-                if (node != NULL)
-                    GiveTreeItem(node, parentNode);
-                std::string sub = base + "\\" + name;
-                ScanFolderTree(sub.c_str(), extension, fileCallback, folderCallback, progressText,
-                               node);
-                if (node != NULL)
-                    node->key = 0.0;
-            }
-        } else if (EndsWithNoCase(name, extension)) {
-            ShowProgress(progressText, name);
-            FormulaNode* node = fileCallback(base.c_str(), name, parentNode);
-            if (node != NULL) {
-                GiveTreeItem(node, parentNode);
-                node->key = 0.0;
-            }
-        }
-        if (WorkerCancelState)
-            break;
-    } while (NextEntry(find, &data));
-    CloseListing(find);
 }
 
 static bool IsSeparator(char c)

@@ -2,7 +2,7 @@
 
 // Folder scans with progress text and cancellation, and path splitting.
 
-class FormulaNode;
+#include <windows.h>
 
 // Set to 1 (by the Abort buttons of the status and progress dialogs, on the
 // main thread) to stop a running scan; the scans poll it after every entry.
@@ -11,11 +11,6 @@ extern volatile int WorkerCancelState;
 
 // Called for every entry of a flat scan with the folder and the entry name.
 typedef void (*ScanFileCallback)(const char* folder, const char* name);
-
-// Called by the tree scan for a subfolder or a matching file with the folder
-// that holds it, its name and the node of that folder; answers the node it
-// made or found, or null.
-typedef FormulaNode* (*ScanNodeCallback)(const char* folder, const char* name, FormulaNode* parentNode);
 
 // Calls callback for every entry that matches folder\pattern, in the order
 // the system delivers them. When progressText is not null, the start-up
@@ -26,18 +21,14 @@ typedef FormulaNode* (*ScanNodeCallback)(const char* folder, const char* name, F
 void ScanFolder(const char* folder, const char* pattern, ScanFileCallback callback,
                 const char* progressText);
 
-// Scans a formula folder tree. Every subfolder (except "." and "..") goes
-// to folderCallback and is then scanned recursively with the answered node
-// as parent; every file whose name ends in extension (ignoring case) goes to
-// fileCallback; other files are skipped. A node answered with key 1.0 (made
-// by this scan) gets a tree item in the tree view of its formula kind when
-// the formula library window is open and g_ScanAddsTreeItems is set; the
-// key of every answered node is 0 afterwards. A trailing backslash of
-// folder is ignored. Stops at every level after the current entry when
-// WorkerCancelState is set; listing errors go to the message window.
-void ScanFolderTree(const char* folder, const char* extension, ScanNodeCallback fileCallback,
-                    ScanNodeCallback folderCallback, const char* progressText,
-                    FormulaNode* parentNode);
+// The steps shared by the folder scans: "<progressText> <name>" on the
+// splash dialog (nothing for a null progressText); the next entry of a
+// listing (false at the end, other failures reported); closing a listing
+// (failure reported); a name ending in extension, ignoring case.
+void ShowScanProgress(const char* progressText, const char* name);
+bool NextFolderEntry(HANDLE find, WIN32_FIND_DATAA* data);
+void CloseFolderListing(HANDLE find);
+bool EndsWithNoCase(const char* name, const char* extension);
 
 // Splits a path into a newly allocated, null-terminated array of newly
 // allocated texts: the drive (empty when there is none), each folder name of

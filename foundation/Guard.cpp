@@ -1,5 +1,5 @@
 #include "foundation/Guard.h"
-#include "app/FailureReport.h"
+#include "foundation/FailureReport.h"
 #include <cstdint>
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "foundation/Buffers.h"
-#include "ui/MessageBox.h"
+#include "foundation/MessageBox.h"
 
 static const char* const kUniqueListBroken =
     "Unique list not unique: Contact the author and inform him that bug #1627 has occurred";

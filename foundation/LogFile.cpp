@@ -3,7 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/Application.h"
+#include "foundation/Services.h"
 
 namespace {
 
@@ -48,9 +48,11 @@ void AppendLine(const char* text, const char* more)
 
 bool GetLogFilePath(char* path, size_t size)
 {
-    if (!g_App || g_App->dataFolder[0] == '\0')
+    const char* (*dataFolder)() = Services().dataFolder;
+    const char* folder = dataFolder != nullptr ? dataFolder() : nullptr;
+    if (folder == nullptr || folder[0] == '\0')
         return false;
-    int length = snprintf(path, size, "%s\\spiralix.log", g_App->dataFolder);
+    int length = snprintf(path, size, "%s\\spiralix.log", folder);
     return length > 0 && (size_t)length < size;
 }
 

@@ -1,13 +1,13 @@
 #include "foundation/StatusHint.h"
 #include <stddef.h>
-#include "ui/StatusBar.h"
+#include "foundation/Services.h"
 
 int StatusHintCountdown = -1;
 
 void SetStatusHint(const char* text, int ticks)
 {
-    if (MainStatusBar != NULL)
-        MainStatusBar->SetHint(text);
+    if (Services().setStatusHint != NULL)
+        Services().setStatusHint(text);
     StatusHintCountdown = ticks;
 }
 

@@ -2,6 +2,7 @@
 // entry with its name and the length of its braced text.
 #include <stdio.h>
 
+#include "app/ServiceBindings.h"
 #include "foundation/BraceScanner.h"
 
 static void PrintEntry(const char* name, const char* text, int length)
@@ -11,6 +12,7 @@ static void PrintEntry(const char* name, const char* text, int length)
 
 int main(int argc, char** argv)
 {
+    BindApplicationServices();
     if (argc != 2) {
         fprintf(stderr, "usage: bracescan <file>\n");
         return 2;

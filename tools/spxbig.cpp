@@ -12,6 +12,7 @@
 // A leading "--fail-alloc-from BYTES" makes every allocation of the library
 // of at least BYTES bytes fail once the operands are read, to exercise the
 // out-of-memory exits.
+#include "app/ServiceBindings.h"
 #include "foundation/bignum/ApmInternal.h"
 
 #include <chrono>
@@ -150,6 +151,7 @@ int Bench()
 
 int main(int argc, char** argv)
 {
+    BindApplicationServices();
     size_t failFrom = 0;
     if (argc >= 3 && strcmp(argv[1], "--fail-alloc-from") == 0) {
         failFrom = (size_t)strtoul(argv[2], nullptr, 10);

@@ -69,7 +69,8 @@
 
 #include <string>
 
-#include "app/Messages.h"
+#include "app/ServiceBindings.h"
+#include "foundation/Messages.h"
 #include "compiler/CodeTemplate.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/FormulaRun.h"
@@ -80,7 +81,7 @@
 #include "formulas/FormulaIndex.h"
 #include "formulas/FormulaLoader.h"
 #include "formulas/FormulaNode.h"
-#include "ui/MessageBox.h"
+#include "foundation/MessageBox.h"
 
 namespace {
 
@@ -848,6 +849,7 @@ int BenchCompile(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    BindApplicationServices();
     SetMessageBoxAnswerer(&PrintBox);
     g_NumberOfOutputMessages = 100000;
     buildParseStateIndex();

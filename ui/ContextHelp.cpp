@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "foundation/Guard.h"
+#include "foundation/Messages.h"
 #include "ui/Control.h"
 #include "ui/FrameWindow.h"
 #include "ui/UiHandlers.h"
@@ -43,16 +44,13 @@ int ShowHelpTopic(const char* text)
 
 namespace {
 
-// The formula compiler's window (WID_COMPILER of the message list).
-const int kCompilerWindowId = 1800;
-
 void FindHelp(HELPINFO* info)
 {
     PTypedObject* object = WindowObject((HWND)info->hItemHandle);
     if (object != NULL && object->typeId >= CT_FIRST_CONTROL && object->typeId <= CT_LAST_CONTROL) {
         PControl* control = static_cast<PControl*>(object);
         PFrameWindow* owner = control->GetOwner();
-        if (owner != NULL && owner->windowId == kCompilerWindowId &&
+        if (owner != NULL && owner->windowId == WID_COMPILER &&
             g_UiHandlers.FormulaWordAtCaret != NULL) {
             char word[256];
             if (g_UiHandlers.FormulaWordAtCaret(control, word, sizeof(word))) {

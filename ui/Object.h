@@ -1,11 +1,8 @@
+// The root of the toolkit's object classes lives in the foundation, where
+// the message boxes derive from it too.
 #pragma once
 
-// Root of the program's own object classes: one virtual operation, the
-// deleting destructor, so that any object can be deleted through the base.
-class PObject {
-public:
-    virtual ~PObject() {}
-};
+#include "foundation/Object.h"
 
 // The objects bound to windows through GWL_USERDATA (controls and frame
 // windows) start with a type id, so that code holding only a window handle

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "foundation/Services.h"
 #include "ui/Object.h"
 
 class ListNode;
@@ -9,7 +10,7 @@ class ListNode;
 // A tree-view control whose items stand for list nodes: each item carries
 // its node as lParam, and the node keeps the item handle in its data
 // pointer.
-class PTreeView : public PObject {
+class PTreeView : public PObject, public TreeItemView {
 public:
     explicit PTreeView(HWND hwnd = NULL) : hwnd(hwnd) {}
 
@@ -23,12 +24,13 @@ public:
     // null (and inserts nothing) without a window, or when parent has no
     // item.
     HTREEITEM InsertItem(ListNode* node, ListNode* parent, ListNode* after, int level, int kind,
-                         int image);
+                         int image) override;
     // Deletes the node's item (when it has one) and forgets the handle.
-    void DeleteItem(ListNode* node);
+    void DeleteItem(ListNode* node) override;
     // Rewrites the item's label: the node's name, "*" after it when its
     // modified mark (int2) is set.
-    void UpdateItem(ListNode* node);
+    void UpdateItem(ListNode* node) override;
+    HWND TreeWindow() const override { return hwnd; }
 
     HWND hwnd;  // the control, null while there is none
 };

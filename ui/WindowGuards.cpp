@@ -3,7 +3,7 @@
 // hardware faults travel on to the outer handlers.
 #include "ui/WindowProcs.h"
 
-#include "app/FailureReport.h"
+#include "foundation/FailureReport.h"
 #include "foundation/Guard.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // where it needs to be).
 #include "ui/WindowProcs.h"
 
-#include "app/MainWindowMessages.h"
+#include "foundation/MainWindowMessages.h"
 #include "document/Fractal.h"
 #include "document/FractalFolder.h"
 #include "ui/FrameWindow.h"

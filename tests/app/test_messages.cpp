@@ -4,9 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "app/MessageWindow.h"
 #include "app/Application.h"
-#include "app/MainWindowMessages.h"
-#include "app/Messages.h"
+#include "foundation/MainWindowMessages.h"
+#include "foundation/Messages.h"
 #include "ui/FrameWindow.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "compiler/ElementStream.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/Scanners.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "calc/FractalTask.h"
 #include "compiler/FormulaCompiler.h"
 #include "document/Fractal.h"

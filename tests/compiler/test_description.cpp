@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "compiler/FormulaCompiler.h"
 #include "document/Fractal.h"
 #include "foundation/Buffers.h"
-#include "toolwindows/EnumValues.h"
+#include "compiler/EnumValues.h"
 
 namespace {
 

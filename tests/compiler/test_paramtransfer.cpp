@@ -5,6 +5,7 @@
 // the write-back of a parameter a compiled formula assigns with the message
 // to the main frame, and the setters by name.
 #include <gtest/gtest.h>
+#include "foundation/Services.h"
 #include "tests/support/ToolRunner.h"
 #include <windows.h>
 
@@ -15,8 +16,8 @@
 
 #include <vector>
 
-#include "app/MainFramePost.h"
-#include "app/MainWindowMessages.h"
+#include "foundation/MainFramePost.h"
+#include "foundation/MainWindowMessages.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/FormulaRun.h"
 #include "compiler/FormulaSymbol.h"
@@ -75,9 +76,13 @@ public:
     PostRecorder()
     {
         g_posted.clear();
-        g_MainFramePostHook = &RecordPost;
+        previous = Services().postToMainFrame;
+        Services().postToMainFrame = &RecordPost;
     }
-    ~PostRecorder() { g_MainFramePostHook = nullptr; }
+    ~PostRecorder() { Services().postToMainFrame = previous; }
+
+private:
+    bool (*previous)(UINT, WPARAM, LPARAM);
 };
 
 // ---------------------------------------------------------------------------

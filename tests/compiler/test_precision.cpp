@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "compiler/FormulaCompiler.h"
 #include "document/Fractal.h"
 

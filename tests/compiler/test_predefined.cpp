@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/Predefined.h"
 #include "document/Fractal.h"
@@ -273,22 +273,22 @@ TEST_F(Predefined, LaterPassesRefillTheSameRecords)
 }
 
 struct BinderCall {
-    Fractal* fractal;
+    CompileHost* fractal;
     uint8_t* base;
     NodeList* symbols;
     const char* which;
 };
 std::vector<BinderCall> g_BinderCalls;
 
-void RecordEscapeTime(Fractal* f, uint8_t* base, NodeList* symbols)
+void RecordEscapeTime(CompileHost* f, uint8_t* base, NodeList* symbols)
 {
     g_BinderCalls.push_back({f, base, symbols, "escape-time"});
 }
-void RecordQuaternion(Fractal* f, uint8_t* base, NodeList* symbols)
+void RecordQuaternion(CompileHost* f, uint8_t* base, NodeList* symbols)
 {
     g_BinderCalls.push_back({f, base, symbols, "quaternion"});
 }
-void RecordAttractor(Fractal* f, uint8_t* base, NodeList* symbols)
+void RecordAttractor(CompileHost* f, uint8_t* base, NodeList* symbols)
 {
     g_BinderCalls.push_back({f, base, symbols, "attractor"});
 }
@@ -320,7 +320,7 @@ TEST_F(Predefined, DataBlockIsBoundByTheFractalsType)
         ASSERT_EQ(3u, g_BinderCalls.size()) << c.which;
         for (const BinderCall& call : g_BinderCalls) {
             EXPECT_STREQ(c.which, call.which);
-            EXPECT_EQ(&fractal, call.fractal);
+            EXPECT_EQ(static_cast<CompileHost*>(&fractal), call.fractal);
             EXPECT_EQ(&compiler.symbols, call.symbols);
         }
         EXPECT_EQ(compiler.dataBlock->GetBase(), g_BinderCalls.back().base);

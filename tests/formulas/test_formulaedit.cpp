@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "formulas/FormulaEdit.h"
 #include "formulas/FormulaNode.h"
 #include "tests/formulas/FormulaTestSupport.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "formulas/FormulaIndex.h"
 #include "formulas/FormulaNode.h"
 #include "tests/formulas/FormulaTestSupport.h"

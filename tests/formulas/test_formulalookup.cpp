@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/Application.h"
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "compiler/FormulaCompiler.h"
 #include "document/Fractal.h"
 #include "formulas/FormulaLoader.h"

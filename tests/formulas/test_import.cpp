@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "compiler/FormulaCompiler.h"
 #include "compiler/FormulaRun.h"
 #include "formulas/FormulaLoader.h"

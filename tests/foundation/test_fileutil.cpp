@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 #include "app/SplashDialog.h"
 #include "foundation/FileUtil.h"
+#include "formulas/FormulaFolderScan.h"
 #include "formulas/FormulaNode.h"
 #include "ui/TreeView.h"
 

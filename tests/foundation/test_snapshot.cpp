@@ -4,7 +4,8 @@
 #include <vector>
 #include "calc/FractalTask.h"
 #include "document/Fractal.h"
-#include "foundation/ImageSnapshot.h"
+#include "calc/ImageSnapshot.h"
+#include "foundation/Resample.h"
 #include "ui/FrameWindow.h"
 
 namespace {

@@ -1,5 +1,5 @@
 #include "tests/support/ScriptedBoxes.h"
-#include "ui/MessageBox.h"
+#include "foundation/MessageBox.h"
 
 static ScriptedBoxes* s_current = nullptr;
 

@@ -6,7 +6,7 @@
 
 #include <string.h>
 
-#include "app/MainWindowMessages.h"
+#include "foundation/MainWindowMessages.h"
 #include "document/Fractal.h"
 #include "document/FractalFolder.h"
 #include "foundation/Guard.h"

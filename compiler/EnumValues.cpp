@@ -1,4 +1,4 @@
-#include "toolwindows/EnumValues.h"
+#include "compiler/EnumValues.h"
 
 #include <string.h>
 

@@ -1,3 +1,6 @@
+// The calculation threads of open fractals as seen from the main thread and
+// from the loaders: which thread calculates, waiting for a lock unless the
+// thread has a command, and the fractal a layer belongs to.
 #pragma once
 
 class Fractal;
@@ -12,3 +15,7 @@ bool IsFractalThread();
 // true, a pending FTC_REDRAW3D is cleared first and does not end the wait.
 // Returns 1 with the lock taken, 0 without it.
 int WaitForLockOrCommand(Fractal* fractal, BusyLock* lock, bool keepRedraw);
+
+// The layered fractal a layer belongs to, the fractal itself when it is not
+// a layer, null for null.
+Fractal* GetBaseFractal(Fractal* fractal);

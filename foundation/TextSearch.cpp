@@ -1,4 +1,4 @@
-#include "files/ParameterText.h"
+#include "foundation/TextSearch.h"
 
 #include <string.h>
 

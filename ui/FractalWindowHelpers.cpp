@@ -1,7 +1,6 @@
-#include "foundation/FractalWindowHelpers.h"
+#include "ui/FractalWindowHelpers.h"
 #include <stddef.h>
 #include "ui/FrameWindow.h"
-#include "document/Fractal.h"
 
 void ImageToWindow(PFrameWindow* window, int& x, int& y)
 {
@@ -17,11 +16,4 @@ void WindowToImage(PFrameWindow* window, int& x, int& y)
         return;
     x += window->hScrollPos;
     y += window->vScrollPos;
-}
-
-Fractal* GetBaseFractal(Fractal* fractal)
-{
-    if (fractal == NULL)
-        return NULL;
-    return fractal->baseFractal != NULL ? fractal->baseFractal : fractal;
 }

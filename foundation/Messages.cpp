@@ -1,18 +1,15 @@
-#include "app/Messages.h"
+#include "foundation/Messages.h"
 
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/Application.h"
-#include "app/MainWindowMessages.h"
-#include "ui/FrameWindow.h"
+#include "foundation/MainFramePost.h"
+#include "foundation/MainWindowMessages.h"
+#include "foundation/Services.h"
 
 int g_NumberOfOutputMessages = 200;
 int g_ProduceCompilerWarnings = 1;
 int g_ProduceCompilerHints = 1;
-
-HWND g_MessageListBox = NULL;
-void (*g_OpenMessageWindow)() = NULL;
 
 namespace {
 
@@ -30,7 +27,8 @@ CRITICAL_SECTION* ListLock()
 
 bool OnMainThread()
 {
-    return g_App && GetCurrentThreadId() == g_App->mainThreadId;
+    bool (*isMainThread)() = Services().isMainThread;
+    return isMainThread != nullptr && isMainThread();
 }
 
 char* CopyText(const char* text)
@@ -100,11 +98,8 @@ int AddMessage(const char* const* lines, int type, int sourceWindow, int value, 
     UnlockMessageList();
 
     // Windows belong to the main thread; workers leave the showing to it.
-    if (show && OnMainThread()) {
-        if (!g_MessageListBox && g_OpenMessageWindow)
-            g_OpenMessageWindow();
-        RefreshMessageList(true);
-    }
+    if (show && OnMainThread() && Services().showMessageWindow)
+        Services().showMessageWindow();
     return count;
 }
 
@@ -133,8 +128,7 @@ void PostThreadMessageText(const char* text, const char* secondText, int type)
 {
     const char* lines[3] = {text, secondText, NULL};
     AddMessage(lines, type, 0, 0, 0, 0, 0, 0, false);
-    if (g_App && g_App->mainFrame && g_App->mainFrame->hwnd)
-        PostMessageA(g_App->mainFrame->hwnd, UM_NEW_MESSAGE, 0, 0);
+    PostToMainFrame(UM_NEW_MESSAGE, 0, 0);
 }
 
 void PostThreadMessageText(Fractal* /*fractal*/, const char* text, const char* secondText,
@@ -145,21 +139,14 @@ void PostThreadMessageText(Fractal* /*fractal*/, const char* text, const char* s
 
 int RefreshMessageList(bool scrollToEnd)
 {
-    HWND listBox = g_MessageListBox;
-    if (!listBox)
-        return 0;
-    SendMessageA(listBox, LB_RESETCONTENT, 0, 0);
-    LockMessageList();
-    int lines = 0;
-    for (ListNode* node = g_Messages.GetHead(); node; node = node->next) {
-        const char* text = static_cast<MessageNode*>(node)->text;
-        SendMessageA(listBox, LB_ADDSTRING, 0, (LPARAM)(text ? text : ""));
-        lines++;
-    }
-    UnlockMessageList();
-    if (scrollToEnd && lines > 0)
-        SendMessageA(listBox, LB_SETTOPINDEX, lines - 1, 0);
-    return 1;
+    int (*refresh)(bool) = Services().refreshMessageList;
+    return refresh != nullptr ? refresh(scrollToEnd) : 0;
+}
+
+void RaiseMessageWindow()
+{
+    if (Services().raiseMessageWindow)
+        Services().raiseMessageWindow();
 }
 
 void ClearCompilerMessages()

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include "document/Fractal.h"
-#include "foundation/FractalWindowHelpers.h"
+#include "document/FractalThreads.h"
+#include "ui/FractalWindowHelpers.h"
 #include "ui/FrameWindow.h"
 
 TEST(FractalWindowCoordinates, ScrollPositionsAreTheImageOriginOfTheWindow)

@@ -1,12 +1,12 @@
-#include "foundation/ImageSnapshot.h"
+// The snapshot of a fractal's image shown stretched while a moved or
+// zoomed view is recalculated.
+#include "calc/ImageSnapshot.h"
 #include <windows.h>
 #include <string.h>
 #include <new>
-#include "app/FractalImage.h"
-#include "calc/DisplayPalette.h"
 #include "calc/FractalTask.h"
 #include "document/Fractal.h"
-#include "ui/FrameWindow.h"
+#include "foundation/Services.h"
 
 // Bytes per pixel of the fractal's image.
 static int PixelBytes(const Fractal* fractal)
@@ -106,41 +106,8 @@ int ImageSnapshot::Apply(Fractal* fractal)
         }
     }
 
-    if (task->window != NULL && task->window->hwnd != NULL) {
-        HWND hwnd = task->window->hwnd;
-        HDC dc = GetDC(hwnd);
-        if (dc != NULL) {
-            if (DisplayPalette != NULL)
-                SelectPalette(dc, DisplayPalette, FALSE);
-            DrawFractalImage(fractal, dc, 0, 0, width, height, 0);
-            ReleaseDC(hwnd, dc);
-        }
-    }
+    if (task->window != NULL && Services().paintFractalWindow != NULL)
+        Services().paintFractalWindow(fractal);
     return 1;
 }
 
-void ResampleNearest(const unsigned char* src, unsigned char* dst, int srcWidth, int srcHeight,
-                     int srcRowPixels, int dstWidth, int dstHeight, int dstRowPixels, bool rgb)
-{
-    if (src == NULL || dst == NULL || srcWidth <= 0 || srcHeight <= 0 || dstWidth <= 0 ||
-        dstHeight <= 0 || dstRowPixels <= 0)
-        return;
-    int bytes = rgb ? 3 : 1;
-    double xStep = (double)srcWidth / dstWidth;
-    double yStep = (double)srcHeight / dstHeight;
-
-    // The accumulated positions can reach the source's edge through rounding
-    // and the row padding beyond dstWidth runs past it; both are held to the
-    // last source row and column.
-    double y = 0.0;
-    for (int r = 0; r < dstHeight; r++, y += yStep) {
-        int sy = y < srcHeight ? (int)y : srcHeight - 1;
-        const unsigned char* in = src + (size_t)sy * srcRowPixels * bytes;
-        unsigned char* out = dst + (size_t)r * dstRowPixels * bytes;
-        double x = 0.0;
-        for (int c = 0; c < dstRowPixels; c++, x += xStep) {
-            int sx = x < srcWidth ? (int)x : srcWidth - 1;
-            memcpy(out + (size_t)c * bytes, in + (size_t)sx * bytes, bytes);
-        }
-    }
-}

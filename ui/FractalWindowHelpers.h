@@ -1,7 +1,7 @@
+// Coordinates of fractal windows: window pixels and image pixels.
 #pragma once
 
 class PFrameWindow;
-class Fractal;
 
 // Convert between window pixels and image pixels of a fractal window, in
 // place: the window's scroll positions are the image coordinates shown at
@@ -9,7 +9,3 @@ class Fractal;
 // window leaves the coordinates alone.
 void ImageToWindow(PFrameWindow* window, int& x, int& y);
 void WindowToImage(PFrameWindow* window, int& x, int& y);
-
-// The layered fractal a layer belongs to, the fractal itself when it is not
-// a layer, null for null.
-Fractal* GetBaseFractal(Fractal* fractal);

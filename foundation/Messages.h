@@ -44,11 +44,6 @@ extern int g_NumberOfOutputMessages;    // most lines kept (default 200)
 extern int g_ProduceCompilerWarnings;   // 0 drops compiler warnings (default 1)
 extern int g_ProduceCompilerHints;      // 0 drops compiler tips (default 1)
 
-// The Message Window as far as the message list needs it: its list box
-// (null while the window is closed) and the routine that opens the window
-// (null while there is none).
-extern HWND g_MessageListBox;
-extern void (*g_OpenMessageWindow)();
 
 // Adds one node per text of lines (ended by a null entry): the first with
 // the given type, the others as MSG_NOTE, all with the same source and
@@ -75,8 +70,12 @@ void PostThreadMessageText(Fractal* fractal, const char* text, const char* secon
 
 // Refills the Message Window's list box, one line per node; with
 // scrollToEnd the last line is shown. Returns 0 when the window is closed,
-// 1 otherwise. Main thread only.
+// 1 otherwise. Main thread only. (Through the message-window service.)
 int RefreshMessageList(bool scrollToEnd);
+
+// Brings the Message Window to the top of the z order without moving,
+// sizing or activating it; nothing when it is closed.
+void RaiseMessageWindow();
 
 // Removes and deletes every node from the compiler (WID_COMPILER).
 void ClearCompilerMessages();

@@ -1,4 +1,4 @@
-#include "foundation/FractalThreads.h"
+#include "document/FractalThreads.h"
 #include <windows.h>
 #include "foundation/List.h"
 #include "foundation/Thread.h"
@@ -40,4 +40,11 @@ int WaitForLockOrCommand(Fractal* fractal, BusyLock* lock, bool keepRedraw)
         if (lock->TryLock())
             return 1;
     }
+}
+
+Fractal* GetBaseFractal(Fractal* fractal)
+{
+    if (fractal == NULL)
+        return NULL;
+    return fractal->baseFractal != NULL ? fractal->baseFractal : fractal;
 }

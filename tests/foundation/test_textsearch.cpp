@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "files/ParameterText.h"
+#include "foundation/TextSearch.h"
 
 TEST(FindUncommented, SkipsCharactersAfterASemicolonOnTheirLine)
 {

@@ -3,7 +3,7 @@
 #include "calc/FractalTask.h"
 #include "document/Fractal.h"
 #include "document/FractalFolder.h"
-#include "foundation/FractalThreads.h"
+#include "document/FractalThreads.h"
 #include "foundation/List.h"
 #include "foundation/Thread.h"
 
