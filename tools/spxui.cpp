@@ -34,15 +34,7 @@ int SetRegistryDword(const char* subKey, const char* valueName, DWORD value)
 
 void MakeFonts()
 {
-    static PFont small, gui, sans, bold;
-    small.Create("Tahoma", 7, 0, 0);
-    gui.Create("Tahoma", 8, 0, 0);
-    sans.Create("MS Sans Serif", 9, 0, 0);
-    bold.Create("Tahoma", 8, 1, 0);
-    g_Toolkit.fonts[FONT_SMALL] = &small;
-    g_Toolkit.fonts[FONT_GUI] = &gui;
-    g_Toolkit.fonts[FONT_SANS9] = &sans;
-    g_Toolkit.fonts[FONT_BOLD_GUI] = &bold;
+    CreateToolkitFonts("Tahoma", 8);
 }
 
 void PrintPlacement(WindowDescriptor* d)

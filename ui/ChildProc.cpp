@@ -132,13 +132,12 @@ LRESULT ChildWindowHandler(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         UI_CALL(CloseWindowById, object, (HWND)lParam == hwnd);
         break;
     case WM_QUERYNEWPALETTE:
-        if (g_UiHandlers.OnQueryNewPalette != NULL)
-            return g_UiHandlers.OnQueryNewPalette(object);
+    case WM_PALETTECHANGED: {
+        LRESULT result;
+        if (RoutePaletteMessage(object, message, wParam, &result))
+            return result;
         break;
-    case WM_PALETTECHANGED:
-        if (g_UiHandlers.OnPaletteChanged != NULL)
-            return g_UiHandlers.OnPaletteChanged(object, FrameObjectOf((HWND)wParam));
-        break;
+    }
     case WM_HOTKEY:
         return 0;
     }

@@ -114,3 +114,16 @@ void StoreMouseButtons(WPARAM keys)
     g_Toolkit.mouse.middle = (keys & MK_MBUTTON) != 0;
     g_Toolkit.mouse.right = (keys & MK_RBUTTON) != 0;
 }
+
+bool RoutePaletteMessage(PFrameWindow* window, UINT message, WPARAM wParam, LRESULT* result)
+{
+    if (message == WM_QUERYNEWPALETTE && g_UiHandlers.OnQueryNewPalette != NULL) {
+        *result = g_UiHandlers.OnQueryNewPalette(window);
+        return true;
+    }
+    if (message == WM_PALETTECHANGED && g_UiHandlers.OnPaletteChanged != NULL) {
+        *result = g_UiHandlers.OnPaletteChanged(window, FrameObjectOf((HWND)wParam));
+        return true;
+    }
+    return false;
+}

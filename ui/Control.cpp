@@ -195,14 +195,19 @@ void PControl::SetToolTip(const char* text)
     free(escaped);
 }
 
-int PControl::GetVScrollPos()
+int GetVerticalScrollPos(HWND window)
 {
     SCROLLINFO info;
     memset(&info, 0, sizeof(info));
     info.cbSize = sizeof(info);
     info.fMask = SIF_POS;
-    GetScrollInfo(hwnd, SB_VERT, &info);
+    GetScrollInfo(window, SB_VERT, &info);
     return info.nPos;
+}
+
+int PControl::GetVScrollPos()
+{
+    return GetVerticalScrollPos(hwnd);
 }
 
 void PControl::SetVScrollPos(int position)

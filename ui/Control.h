@@ -86,6 +86,9 @@ inline PTypedObject* WindowObject(HWND hwnd)
     return hwnd ? reinterpret_cast<PTypedObject*>(GetWindowLongA(hwnd, GWL_USERDATA)) : NULL;
 }
 
+// The vertical scroll position of a window's own scroll bar.
+int GetVerticalScrollPos(HWND hwnd);
+
 // Subclasses a window: the first call of a class keeps the system class's
 // procedure in *kept; later calls only install the subclass procedure.
 void SubclassWindow(HWND hwnd, WNDPROC procedure, WNDPROC* kept);

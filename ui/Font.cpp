@@ -185,3 +185,24 @@ float ShortenText(char* text, int fontKind, int maxWidth)
 {
     return ShortenTextWith(FontOfKind(fontKind), text, maxWidth);
 }
+
+void CreateToolkitFonts(const char* guiFace, int guiPoints)
+{
+    struct Spec {
+        int slot;
+        const char* face;
+        int points;
+        int bold;
+    } specs[] = {
+        {FONT_SMALL, guiFace, guiPoints - 1, 0},
+        {FONT_GUI, guiFace, guiPoints, 0},
+        {FONT_SANS9, "MS Sans Serif", 9, 0},
+        {FONT_BOLD_GUI, guiFace, guiPoints, 1},
+    };
+    for (const Spec& spec : specs) {
+        PFont* font = new PFont;
+        font->Create(spec.face, spec.points, spec.bold, 0);
+        delete g_Toolkit.fonts[spec.slot];
+        g_Toolkit.fonts[spec.slot] = font;
+    }
+}

@@ -47,3 +47,8 @@ int MeasureText(const char* text, int fontKind);
 float ShortenText(char* text, int fontKind, int maxWidth);
 float ShortenTextWith(const PFont* font, char* text, int maxWidth);
 int MeasureTextWith(const PFont* font, const char* text);
+
+// Makes the toolkit's four fonts: the small font (one point smaller), the
+// GUI font of the given face and size, "MS Sans Serif" 9 pt and the bold GUI
+// font. They live until the program ends.
+void CreateToolkitFonts(const char* guiFace, int guiPoints);

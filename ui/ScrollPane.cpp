@@ -159,16 +159,6 @@ int PScrollPane::GetClientWidth() const
     return width;
 }
 
-int PScrollPane::GetVScrollPosOf() const
-{
-    SCROLLINFO info;
-    memset(&info, 0, sizeof(info));
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_POS;
-    GetScrollInfo(hwnd, SB_VERT, &info);
-    return info.nPos;
-}
-
 void PScrollPane::ScrollTo(int position)
 {
     SCROLLINFO info;
@@ -193,7 +183,7 @@ LRESULT CALLBACK ScrollPaneProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         return DefWindowProcA(hwnd, message, wParam, lParam);
     if (message == WM_VSCROLL && lParam == 0) {
         const int line = GuiFont() != NULL ? (int)(GuiFont()->charHeight / 3) : 5;
-        int pos = pane->GetVScrollPosOf();
+        int pos = GetVerticalScrollPos(hwnd);
         switch (LOWORD(wParam)) {
         case SB_LINEUP: pos -= line; break;
         case SB_LINEDOWN: pos += line; break;

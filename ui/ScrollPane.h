@@ -30,8 +30,6 @@ public:
     int GetClientWidth() const;
     // Scrolls to position: every child window moves by the difference.
     void ScrollTo(int position);
-    // The scroll bar's current position.
-    int GetVScrollPosOf() const;
 
     HWND hwnd;
     int x, y, width, height;

@@ -127,13 +127,12 @@ LRESULT ToolWindowHandler(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         UI_CALL(ApplyMinimumWindowSize, object, (int)wParam, (RECT*)lParam);
         return 1;
     case WM_QUERYNEWPALETTE:
-        if (g_UiHandlers.OnQueryNewPalette != NULL)
-            return g_UiHandlers.OnQueryNewPalette(object);
+    case WM_PALETTECHANGED: {
+        LRESULT result;
+        if (RoutePaletteMessage(object, message, wParam, &result))
+            return result;
         break;
-    case WM_PALETTECHANGED:
-        if (g_UiHandlers.OnPaletteChanged != NULL)
-            return g_UiHandlers.OnPaletteChanged(object, FrameObjectOf((HWND)wParam));
-        break;
+    }
     }
     // The window may have gone during the message (a close).
     if (!IsWindow(hwnd))

@@ -51,6 +51,10 @@ bool RouteTrackbarScroll(WPARAM wParam, LPARAM lParam);
 // click), 0 for WM_MOUSEMOVE and -1 for other messages.
 int MouseCodeOf(UINT message);
 
+// WM_QUERYNEWPALETTE and WM_PALETTECHANGED to the application; false when
+// it has no handler for them.
+bool RoutePaletteMessage(PFrameWindow* window, UINT message, WPARAM wParam, LRESULT* result);
+
 // Stores the button flags of a mouse message's key state.
 void StoreMouseButtons(WPARAM keys);
 

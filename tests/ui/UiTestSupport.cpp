@@ -17,15 +17,7 @@ void StartToolkitOnce()
     started = true;
     InitToolkit(GetModuleHandleA(NULL));
     RegisterWindowClasses(GetModuleHandleA(NULL));
-    static PFont small, gui, sans, bold;
-    small.Create("Tahoma", 7, 0, 0);
-    gui.Create("Tahoma", 8, 0, 0);
-    sans.Create("MS Sans Serif", 9, 0, 0);
-    bold.Create("Tahoma", 8, 1, 0);
-    g_Toolkit.fonts[FONT_SMALL] = &small;
-    g_Toolkit.fonts[FONT_GUI] = &gui;
-    g_Toolkit.fonts[FONT_SANS9] = &sans;
-    g_Toolkit.fonts[FONT_BOLD_GUI] = &bold;
+    CreateToolkitFonts("Tahoma", 8);
 }
 
 void PumpPending()
