@@ -172,9 +172,11 @@ TEST(ProgressDialogRun, TheWorkerClosesTheDialog)
 DWORD WINAPI PressAbort(void* data)
 {
     PProgressDialog* dialog = static_cast<PProgressDialog*>(data);
-    while (dialog->window == NULL)
+    // Pressed once the worker has made its last step.
+    HWND window;
+    while ((window = dialog->window) == NULL || dialog->fraction <= 0)
         Sleep(10);
-    PostMessageA(dialog->window, WM_COMMAND, IDC_PROGRESS_ABORT, 0);
+    PostMessageA(window, WM_COMMAND, IDC_PROGRESS_ABORT, 0);
     return 0;
 }
 

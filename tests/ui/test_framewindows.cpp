@@ -48,7 +48,7 @@ TEST_F(FrameFixture, EachTypeGetsItsClassAndStyles)
 {
     EXPECT_EQ("vuzaz_defwindow", ClassOf(main->hwnd));
     EXPECT_EQ(0x6CF0000u, (DWORD)GetWindowLongA(main->hwnd, GWL_STYLE) & 0x6CF0000u);
-    EXPECT_EQ("MDICLIENT", ClassOf(main->mdiClient));
+    EXPECT_EQ(0, _stricmp("MDICLIENT", ClassOf(main->mdiClient).c_str()));
     EXPECT_EQ(0x52300000u, (DWORD)GetWindowLongA(main->mdiClient, GWL_STYLE) & 0xFFFF0000u);
     EXPECT_EQ((LONG)(LONG_PTR)main, GetWindowLongA(main->mdiClient, GWL_USERDATA));
     EXPECT_EQ((LONG_PTR)MdiClientProc, GetWindowLongA(main->mdiClient, GWL_WNDPROC));
