@@ -36,6 +36,18 @@ if [ -n "$(missing)" ]; then
     $SUDO apt-get install -y -q --no-install-recommends $(missing)
 fi
 
+# --- 32-bit programs ------------------------------------------------------
+# Wine's 32-bit loader is an i386 program. Where the kernel cannot start
+# i386 programs itself (some sandboxed machines), QEMU's user-mode emulator
+# runs them through binfmt_misc.
+if ! /lib/ld-linux.so.2 --help >/dev/null 2>&1; then
+    echo "setup: this kernel does not run i386 programs; installing qemu-user-static"
+    $SUDO apt-get install -y -q --no-install-recommends qemu-user-static
+    if [ -d /proc/sys/fs/binfmt_misc ] && [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+        $SUDO update-binfmts --enable qemu-i386 2>/dev/null || true
+    fi
+fi
+
 # --- source packages for the static dependencies ---------------------------
 SRC="$DEPS/src"
 need_src=0

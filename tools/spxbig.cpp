@@ -2,7 +2,9 @@
 // tests and for benchmarks.
 //
 //   spxbig OP A [B] [DIGITS]   OP: add sub mul div sqrt round
-//   spxbig bench               operations per second at 60, 600, 6000 digits
+//   spxbig bench               operations per second at 60, 600, 6000 digits,
+//                              and each size's quotient and square root in
+//                              products of that size
 //
 // A and B are decimal texts (sign, digits, optional point, optional exponent
 // E+n or E-n). DIGITS is the number of places of div, sqrt and round (the
@@ -104,17 +106,26 @@ void SetRandom(M_APM r, int digits)
     m_apm_set_string(r, text.c_str());
 }
 
+// Runs op in batches that double until one takes a twentieth of a second,
+// reading the clock once per batch so that the clock's own cost stays out
+// of fast operations; stops after half a second.
 template <typename Op>
 double OpsPerSecond(Op op)
 {
     using Clock = std::chrono::steady_clock;
     Clock::time_point start = Clock::now();
     long count = 0;
+    long batch = 1;
     double elapsed = 0.0;
     do {
-        op();
-        count++;
-        elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        Clock::time_point batchStart = Clock::now();
+        for (long i = 0; i < batch; i++)
+            op();
+        count += batch;
+        Clock::time_point now = Clock::now();
+        elapsed = std::chrono::duration<double>(now - start).count();
+        if (std::chrono::duration<double>(now - batchStart).count() < 0.05)
+            batch *= 2;
     } while (elapsed < 0.5);
     return count / elapsed;
 }
@@ -128,6 +139,8 @@ void PrintRate(const char* name, int digits, double rate)
     fflush(stdout);
 }
 
+// Per size: operations per second of each operation, then what a quotient
+// and a square root cost in products of the same size.
 int Bench()
 {
     M_APM a = m_apm_init();
@@ -137,9 +150,14 @@ int Bench()
     for (int digits : sizes) {
         SetRandom(a, digits);
         SetRandom(b, digits);
-        PrintRate("mul", digits, OpsPerSecond([&] { m_apm_multiply(r, a, b); }));
-        PrintRate("div", digits, OpsPerSecond([&] { m_apm_divide(r, digits, a, b); }));
-        PrintRate("sqrt", digits, OpsPerSecond([&] { m_apm_sqrt(r, digits, a); }));
+        double mulRate = OpsPerSecond([&] { m_apm_multiply(r, a, b); });
+        PrintRate("mul", digits, mulRate);
+        double divRate = OpsPerSecond([&] { m_apm_divide(r, digits, a, b); });
+        PrintRate("div", digits, divRate);
+        double sqrtRate = OpsPerSecond([&] { m_apm_sqrt(r, digits, a); });
+        PrintRate("sqrt", digits, sqrtRate);
+        printf("cost %d div=%.1fx mul sqrt=%.1fx mul\n", digits, mulRate / divRate, mulRate / sqrtRate);
+        fflush(stdout);
     }
     m_apm_free(a);
     m_apm_free(b);

@@ -5,7 +5,7 @@ ROOT=${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 export WINEPREFIX="${SPIRALIX_WINEPREFIX:-$ROOT/.wineprefix}"
 export WINEARCH=win32
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 wine_prepare() {
     # A server left running by an interrupted run would make us wait for
@@ -26,8 +26,18 @@ wine_prepare() {
     # processes otherwise hold the streams of whatever started them.
     wineserver -p </dev/null >/dev/null 2>&1
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    # One process that lives for the whole run: Wine ends its service
+    # processes when the last program ends and starts them again with the
+    # next one, which costs minutes where Wine runs under an emulator.
+    # Its input is a pipe this shell holds open (descriptor 7), so it ends
+    # at the latest when the shell does.
+    local fifo="$WINEPREFIX/.keeper"
+    rm -f "$fifo"; mkfifo "$fifo"
+    wine cmd /k <"$fifo" >/dev/null 2>&1 &
+    exec 7>"$fifo"
 }
 
 wine_finish() {
+    exec 7>&- 2>/dev/null || true
     wineserver -k 2>/dev/null || true
 }

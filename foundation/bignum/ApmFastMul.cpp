@@ -1,6 +1,7 @@
 // Products of long operands: a floating-point FFT product of base-10000
-// digits up to M_FFT_MAX_LENGTH base-100 digits per operand, and above that
-// a split into three half-size products whose leaves are FFT products.
+// digits up to M_FFT_MAX_LENGTH base-100 digits per operand (the transform
+// itself is in ApmFft.cpp), and above that a split into three half-size
+// products whose leaves are FFT products.
 #include "foundation/bignum/ApmInternal.h"
 
 #include <math.h>
@@ -14,7 +15,6 @@ namespace {
 
 const int SCRATCH_LEVELS = 164;
 const int KEPT_FFT_SIZE = 8200;
-const double PI = 3.14159265358979323846;
 
 // Scratch blocks of the split products, kept between calls.
 bool g_fastFirstUse = true;
@@ -30,26 +30,24 @@ M_APM g_fastB = nullptr;
 double* g_fftKeptA = nullptr;
 double* g_fftKeptB = nullptr;
 
-// Twiddle factors e^(-2 pi i j / m) for j < m / 2 of the last complex
-// length m, computed with sin and cos (no recurrence, so no drift).
-double* g_twiddle = nullptr;
-int g_twiddleLength = 0;
-
-void PrepareTwiddles(int m)
-{
-    if (g_twiddleLength == m)
-        return;
-    double* t = (double*)M_apm_realloc(g_twiddle, sizeof(double) * (m > 2 ? m : 2));
-    if (!t)
-        M_apm_fatal("'M_fast_mul_fft', Out of memory\n", 16);
-    g_twiddle = t;
-    for (int j = 0; j < m / 2; j++) {
-        double angle = 2.0 * PI * j / m;
-        g_twiddle[2 * j] = cos(angle);
-        g_twiddle[2 * j + 1] = -sin(angle);
+// The FFT product runs at the x87's full precision and rounds to nearest,
+// whatever the caller's control word says (threads and formula code may
+// run at 53 bits or with other rounding); the caller's word comes back.
+class FullPrecisionNearest {
+public:
+    FullPrecisionNearest()
+    {
+        __asm__ __volatile__("fnstcw %0" : "=m"(saved));
+        unsigned short word = (unsigned short)((saved & ~0x0C00) | 0x0300);
+        __asm__ __volatile__("fldcw %0" : : "m"(word));
     }
-    g_twiddleLength = m;
-}
+    ~FullPrecisionNearest() { __asm__ __volatile__("fldcw %0" : : "m"(saved)); }
+    FullPrecisionNearest(const FullPrecisionNearest&) = delete;
+    FullPrecisionNearest& operator=(const FullPrecisionNearest&) = delete;
+
+private:
+    unsigned short saved;
+};
 
 } // namespace
 
@@ -146,131 +144,10 @@ int M_fmul_subtract(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
     return cmp > 0 ? -1 : 1;
 }
 
-// ---------------------------------------------------------------------------
-// FFT. A real array of n doubles is handled as n/2 complex values; the
-// spectrum is packed in place: element 0 holds the real value at frequency
-// 0, element 1 the real value at frequency n/2, the pair (2k, 2k+1) the
-// complex value at frequency k.
-
-void M_fft_bitreverse(double* a, int complexCount)
-{
-    int m = complexCount;
-    for (int i = 1, j = 0; i < m; i++) {
-        int bit = m >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j) {
-            double tr = a[2 * i];
-            double ti = a[2 * i + 1];
-            a[2 * i] = a[2 * j];
-            a[2 * i + 1] = a[2 * j + 1];
-            a[2 * j] = tr;
-            a[2 * j + 1] = ti;
-        }
-    }
-}
-
-// One radix-2 stage of the complex transform: butterflies of span
-// stageLength / 2 over every block of stageLength values. direction 1 is
-// the forward transform (e^-i), -1 the backward one (conjugate factors).
-void M_fft_butterflies(double* a, int complexCount, int stageLength, int direction)
-{
-    int half = stageLength / 2;
-    int step = complexCount / stageLength;
-    for (int start = 0; start < complexCount; start += stageLength) {
-        double* lo = a + 2 * start;
-        double* hi = lo + 2 * half;
-        for (int j = 0; j < half; j++) {
-            double wr = g_twiddle[2 * j * step];
-            double wi = direction * g_twiddle[2 * j * step + 1];
-            double xr = hi[2 * j] * wr - hi[2 * j + 1] * wi;
-            double xi = hi[2 * j] * wi + hi[2 * j + 1] * wr;
-            hi[2 * j] = lo[2 * j] - xr;
-            hi[2 * j + 1] = lo[2 * j + 1] - xi;
-            lo[2 * j] += xr;
-            lo[2 * j + 1] += xi;
-        }
-    }
-}
-
-// The stages of the complex transform over bit-reversed input.
-void M_fft_complex_pass(double* a, int complexCount, int direction)
-{
-    for (int len = 2; len <= complexCount; len <<= 1)
-        M_fft_butterflies(a, complexCount, len, direction);
-}
-
-// Turns the transform of the packed real data into the real spectrum
-// (direction 1) or back (direction -1), with factors e^(-2 pi i k / n)
-// from sin and cos.
-void M_fft_real_pass(double* a, int n, int direction)
-{
-    int m = n / 2;
-    if (direction > 0) {
-        double z0r = a[0];
-        double z0i = a[1];
-        a[0] = z0r + z0i;
-        a[1] = z0r - z0i;
-    } else {
-        double p0 = a[0];
-        double pm = a[1];
-        a[0] = 0.5 * (p0 + pm);
-        a[1] = 0.5 * (p0 - pm);
-    }
-    for (int k = 1; k <= m / 2; k++) {
-        int j = m - k;
-        double angle = PI * k / m;
-        double wr = cos(angle);
-        double wi = -sin(angle);
-        double ar = a[2 * k], ai = a[2 * k + 1];
-        double br = a[2 * j], bi = a[2 * j + 1];
-        if (direction > 0) {
-            // E = (Z[k] + conj Z[m-k]) / 2, O = (Z[k] - conj Z[m-k]) / 2i;
-            // X[k] = E + w O and X[m-k] = conj(E - w O).
-            double er = 0.5 * (ar + br), ei = 0.5 * (ai - bi);
-            double dr = 0.5 * (ar - br), di = 0.5 * (ai + bi);
-            double orr = di, oi = -dr;
-            double tr = wr * orr - wi * oi;
-            double ti = wr * oi + wi * orr;
-            a[2 * k] = er + tr;
-            a[2 * k + 1] = ei + ti;
-            a[2 * j] = er - tr;
-            a[2 * j + 1] = -(ei - ti);
-        } else {
-            // E = (P[k] + conj P[m-k]) / 2, O = (P[k] - conj P[m-k]) / 2 * conj w;
-            // Z[k] = E + i O and Z[m-k] = conj(E - i O).
-            double er = 0.5 * (ar + br), ei = 0.5 * (ai - bi);
-            double dr = 0.5 * (ar - br), di = 0.5 * (ai + bi);
-            double orr = dr * wr + di * wi;
-            double oi = di * wr - dr * wi;
-            a[2 * k] = er - oi;
-            a[2 * k + 1] = ei + orr;
-            a[2 * j] = er + oi;
-            a[2 * j + 1] = -(ei - orr);
-        }
-    }
-}
-
-void M_fft_forward(double* a, int n)
-{
-    PrepareTwiddles(n / 2);
-    M_fft_bitreverse(a, n / 2);
-    M_fft_complex_pass(a, n / 2, 1);
-    M_fft_real_pass(a, n, 1);
-}
-
-// The inverse without the factor 2 / n.
-void M_fft_inverse(double* a, int n)
-{
-    PrepareTwiddles(n / 2);
-    M_fft_real_pass(a, n, -1);
-    M_fft_bitreverse(a, n / 2);
-    M_fft_complex_pass(a, n / 2, -1);
-}
-
 void M_fast_mul_fft(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
 {
+    // A square transforms its one operand once.
+    bool square = a == b;
     double* fa;
     double* fb;
     bool fresh = n > KEPT_FFT_SIZE;
@@ -282,14 +159,15 @@ void M_fast_mul_fft(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
                 M_apm_fatal("'M_fast_mul_fft', Out of memory\n", 16);
         }
         fa = g_fftKeptA;
-        fb = g_fftKeptB;
+        fb = square ? fa : g_fftKeptB;
     } else {
         fa = (double*)M_apm_malloc((size_t)n * 8 + 64);
-        fb = fa ? (double*)M_apm_malloc((size_t)n * 8 + 64) : nullptr;
+        fb = square ? fa : fa ? (double*)M_apm_malloc((size_t)n * 8 + 64) : nullptr;
         if (!fa || !fb)
             M_apm_fatal("'M_fast_mul_fft', Out of memory\n", 16);
     }
 
+    FullPrecisionNearest rounding;
     // n base-100 digits become n/2 base-10000 digits, then n/2 zeros.
     int half = n / 2;
     for (int k = 0; k < half; k++) {
@@ -301,7 +179,8 @@ void M_fast_mul_fft(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
         fb[k] = 0.0;
     }
     M_fft_forward(fa, n);
-    M_fft_forward(fb, n);
+    if (!square)
+        M_fft_forward(fb, n);
     fa[0] *= fb[0];
     fa[1] *= fb[1];
     for (int k = 1; k < half; k++) {
@@ -313,12 +192,17 @@ void M_fast_mul_fft(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
     M_fft_inverse(fa, n);
 
     // Round to integers and carry in base 10000, from the last element up.
+    // The elements lie within a small fraction of their integers, so
+    // rounding to the nearest is exact, and (t - 4999.5) / 10000 lies at
+    // least 0.00005 from a half, so rounding it gives t / 10000 cut down.
+    // llrint is one fistp in the mode set above, where floor would switch
+    // the rounding mode twice per call.
     double scale = 2.0 / n;
-    double carry = 0.0;
+    long long carry = 0;
     for (int k = n - 2; k >= 0; k--) {
-        double t = floor(fa[k] * scale + carry + 0.5);
-        carry = floor(t / 10000.0);
-        fa[k] = t - carry * 10000.0;
+        long long t = llrint(fa[k] * scale) + carry;
+        carry = llrint(((double)t - 4999.5) * 0.0001);
+        fa[k] = (double)(t - carry * 10000);
     }
     int top = (int)carry;
     r[0] = M_div100[top];
@@ -330,7 +214,8 @@ void M_fast_mul_fft(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
     }
     if (fresh) {
         free(fa);
-        free(fb);
+        if (!square)
+            free(fb);
     }
 }
 
@@ -412,19 +297,23 @@ void M_fast_multiply(M_APM r, M_APM a, M_APM b)
         return;
     }
     int exponent = a->exponent + b->exponent;
-    m_apm_copy(g_fastA, a);
-    m_apm_copy(g_fastB, b);
     int longer = a->datalength > b->datalength ? a->datalength : b->datalength;
     int n = M_next_power_of_2((longer + 1) / 2);
+    m_apm_copy(g_fastA, a);
     M_apm_pad(g_fastA, 2 * n);
-    M_apm_pad(g_fastB, 2 * n);
+    const UCHAR* bData = g_fastA->data;
+    if (b != a) {
+        m_apm_copy(g_fastB, b);
+        M_apm_pad(g_fastB, 2 * n);
+        bData = g_fastB->data;
+    }
     M_apm_reserve(r, 4 * n, "'M_fast_multiply', Out of memory\n", 16);
 
     g_scratchTop = -1;
     if (n <= M_fft_length_limit)
-        M_fast_mul_fft(r->data, g_fastA->data, g_fastB->data, n);
+        M_fast_mul_fft(r->data, g_fastA->data, bData, n);
     else
-        M_fast_multiply_recursive(r->data, g_fastA->data, g_fastB->data, n);
+        M_fast_multiply_recursive(r->data, g_fastA->data, bData, n);
 
     r->sign = sign;
     r->exponent = exponent;

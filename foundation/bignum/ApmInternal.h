@@ -57,8 +57,11 @@ int M_get_sizeof_int();
 // The schoolbook product (used below the fast-multiplication size).
 void M_schoolbook_multiply(M_APM r, M_APM a, M_APM b);
 
-// Division and square root helpers.
+// Division and square root helpers: the long division, the division by
+// Newton's reciprocal and the first guess of the inverse square root
+// (1 / sqrt(a) from a's leading digits in double precision).
 void M_apm_sdivide(M_APM r, int places, M_APM a, M_APM b);
+void M_apm_newton_divide(M_APM r, int places, M_APM a, M_APM b);
 void M_get_sqrt_guess(M_APM r, M_APM a);
 
 // Long division is used up to this many places, Newton's reciprocal beyond.
@@ -83,7 +86,8 @@ int M_next_power_of_2(int n);
 const int M_FFT_MAX_LENGTH = 262144;
 extern int M_fft_length_limit;
 
-// The FFT routines (n doubles, n a power of two).
+// The FFT routines (n doubles, n a power of two); their twiddle factors are
+// made at the first transform of each length and kept.
 void M_fft_bitreverse(double* a, int complexCount);
 void M_fft_butterflies(double* a, int complexCount, int stageLength, int direction);
 void M_fft_complex_pass(double* a, int complexCount, int direction);

@@ -285,3 +285,35 @@ TEST(BignumDivide, SquareRootIsCorrectlyRounded)
         }
     }
 }
+
+TEST(BignumDivide, SquareRootGuessFromLeadingDigits)
+{
+    // The first guess of the inverse square root, good to double precision
+    // for even and odd exponents far from 1 and for operands longer than
+    // the digits it reads.
+    struct Case {
+        const char* value;
+        double root;   // 1 / sqrt(value) as mantissa times 10^exponent
+        int exponent;
+    } cases[] = {
+        { "4", 0.5, 0 },
+        { "0.01", 10.0, 0 },
+        { "2", 0.70710678118654752, 0 },
+        { "20", 0.22360679774997897, 0 },
+        { "2E+301", 0.22360679774997897, -150 },
+        { "2E-301", 2.2360679774997897, 150 },
+        { "9.99999999999999999999999999", 0.31622776601683794, 0 },
+        { "1.23456789012345678901234567890123456789", 0.90000000405000003, 0 },
+    };
+    for (const Case& c : cases) {
+        Num a(c.value), guess, expected, diff, error, tolerance;
+        M_get_sqrt_guess(guess, a);
+        m_apm_set_double(expected, c.root);
+        expected->exponent += c.exponent;
+        m_apm_subtract(diff, guess, expected);
+        m_apm_absolute_value(error, diff);
+        m_apm_set_double(tolerance, 1e-14 * c.root);
+        tolerance->exponent += c.exponent;
+        EXPECT_LT(m_apm_compare(error, tolerance), 0) << c.value << ": " << Sci(guess);
+    }
+}

@@ -156,3 +156,42 @@ TEST(BignumFastMul, LargestFftLengthAndTheSplitAboveIt)
     EXPECT_EQ(2 * m, product->datalength);
     EXPECT_EQ(std::string(2 * m, '9').insert(1, ".") + "E+" + std::to_string(2 * m - 1), Sci(product));
 }
+
+TEST(BignumFastMul, SquaresAgreeWithSchoolbook)
+{
+    // A record times itself transforms one operand only, in the kept
+    // arrays and in fresh ones, and through the split.
+    Random rng(7);
+    for (int digits : { 95, 600, 6000, 16386 }) {
+        Num a(Number(rng, digits, digits & 1)), fast, slow;
+        m_apm_multiply(fast, a, a);
+        M_schoolbook_multiply(slow, a, a);
+        EXPECT_EQ(0, m_apm_compare(fast, slow)) << digits << " digits";
+    }
+    FftLimit small(64);
+    Num a(Number(rng, 3000)), fast, slow;
+    m_apm_multiply(fast, a, a);
+    M_schoolbook_multiply(slow, a, a);
+    EXPECT_EQ(0, m_apm_compare(fast, slow)) << "split";
+}
+
+TEST(BignumFastMul, ExactUnderTheCallersControlWord)
+{
+    // Threads may run the x87 at 53 bits, and formula code may leave it
+    // rounding toward zero: the FFT product must stay exact and hand the
+    // caller's control word back.
+    Random rng(8);
+    unsigned short saved, chopped, after;
+    __asm__ __volatile__("fnstcw %0" : "=m"(saved));
+    chopped = (unsigned short)((saved & ~0x0F00) | 0x0200 | 0x0C00);
+    for (int digits : { 600, 6000 }) {
+        Num a(Number(rng, digits)), b(Number(rng, digits)), fast, slow;
+        __asm__ __volatile__("fldcw %0" : : "m"(chopped));
+        m_apm_multiply(fast, a, b);
+        __asm__ __volatile__("fnstcw %0" : "=m"(after));
+        __asm__ __volatile__("fldcw %0" : : "m"(saved));
+        M_schoolbook_multiply(slow, a, b);
+        EXPECT_EQ(0, m_apm_compare(fast, slow)) << digits << " digits";
+        EXPECT_EQ(chopped, after);
+    }
+}

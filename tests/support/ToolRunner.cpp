@@ -1,5 +1,6 @@
 #include "tests/support/ToolRunner.h"
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -43,6 +44,16 @@ std::string SiblingProgram(const std::string& name)
     return self.substr(0, self.find_last_of("\\/") + 1) + name;
 }
 
+// Where Wine runs under an emulator every process start is slow: the test
+// script sets SPIRALIX_TIMEOUT_FACTOR there and the waits grow with it.
+static DWORD ScaledTimeout(DWORD timeoutMs)
+{
+    char text[16];
+    DWORD n = GetEnvironmentVariableA("SPIRALIX_TIMEOUT_FACTOR", text, sizeof text);
+    int factor = n > 0 && n < sizeof text ? atoi(text) : 1;
+    return factor > 1 ? timeoutMs * (DWORD)factor : timeoutMs;
+}
+
 ToolRun RunSibling(const std::string& program, const std::string& arguments, DWORD timeoutMs)
 {
     return RunSiblingDriven(program, arguments, nullptr, timeoutMs);
@@ -52,6 +63,7 @@ ToolRun RunSiblingDriven(const std::string& program, const std::string& argument
                          const std::function<void(const PROCESS_INFORMATION&)>& drive,
                          DWORD timeoutMs)
 {
+    timeoutMs = ScaledTimeout(timeoutMs);
     ToolRun run;
     std::string command = "\"" + SiblingProgram(program) + "\"";
     if (!arguments.empty())
