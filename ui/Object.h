@@ -3,3 +3,11 @@
 #pragma once
 
 #include "foundation/Object.h"
+
+// The objects bound to windows through GWL_USERDATA (controls and frame
+// windows) start with a type id, so that code holding only a window handle
+// can tell what kind of object sits behind it.
+class PTypedObject : public PObject {
+public:
+    int typeId = 0;
+};

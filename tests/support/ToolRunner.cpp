@@ -56,6 +56,13 @@ static DWORD ScaledTimeout(DWORD timeoutMs)
 
 ToolRun RunSibling(const std::string& program, const std::string& arguments, DWORD timeoutMs)
 {
+    return RunSiblingDriven(program, arguments, nullptr, timeoutMs);
+}
+
+ToolRun RunSiblingDriven(const std::string& program, const std::string& arguments,
+                         const std::function<void(const PROCESS_INFORMATION&)>& drive,
+                         DWORD timeoutMs)
+{
     timeoutMs = ScaledTimeout(timeoutMs);
     ToolRun run;
     std::string command = "\"" + SiblingProgram(program) + "\"";
@@ -78,6 +85,8 @@ ToolRun RunSibling(const std::string& program, const std::string& arguments, DWO
     CloseHandle(out);
     CloseHandle(err);
     if (run.started) {
+        if (drive)
+            drive(pi);
         if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0)
             GetExitCodeProcess(pi.hProcess, &run.exitCode);
         else

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 
 // Runs one of the program's command-line tools (built beside the test
@@ -18,3 +19,10 @@ std::string SiblingProgram(const std::string& name);
 // The two streams go to temporary files, so a chatty child never blocks
 // on a full pipe.
 ToolRun RunSibling(const std::string& program, const std::string& arguments, DWORD timeoutMs = 120000);
+
+// The same, calling drive(process) once the program has started and before
+// waiting for it, so that a test can talk to a program that runs a window
+// until it is closed.
+ToolRun RunSiblingDriven(const std::string& program, const std::string& arguments,
+                         const std::function<void(const PROCESS_INFORMATION&)>& drive,
+                         DWORD timeoutMs = 120000);

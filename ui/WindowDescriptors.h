@@ -1,0 +1,28 @@
+// The placement defaults of every tool window and popup:
+// name, minHeight, X, Y, Width, Height, isOpened, isAttached, dockable,
+// isMinimized. Sizes are pixels, or FontUnits(pixels, units). The position
+// of "Tip" centres it on the screen and is computed when the table is made.
+WINDOW_DESCRIPTOR("Parameters", 120, 0, 0, FontUnits(100, 30), FontUnits(83, 12), 1, 1, 1, 0)
+WINDOW_DESCRIPTOR("Transformation", 150, 0, 100, FontUnits(30, 44), FontUnits(120, 16), 1, 1, 1, 1)
+WINDOW_DESCRIPTOR("Fractal Formulas", 200, 300, 200, FontUnits(100, 100), FontUnits(123, 20), 0, 0, 0, 0)
+WINDOW_DESCRIPTOR("Animation", 200, 0, 200, FontUnits(64, 40), FontUnits(107, 17), 1, 1, 1, 1)
+WINDOW_DESCRIPTOR("Message", 100, 0, 300, FontUnits(20, 50), FontUnits(22, 9), 1, 1, 1, 1)
+WINDOW_DESCRIPTOR("Zoom", 150, 0, 300, FontUnits(76, 20), FontUnits(230, 6), 0, 0, 1, 0)
+WINDOW_DESCRIPTOR("Size", 150, 0, 50, FontUnits(40, 41), FontUnits(151, 18), 1, 1, 1, 0)
+WINDOW_DESCRIPTOR("PaletteEditor", 200, 200, 200, FontUnits(410, 18), FontUnits(180, 11), 0, 0, 0, 0)
+WINDOW_DESCRIPTOR("Alphachannel", 200, 100, 500, FontUnits(410, 18), FontUnits(100, 8), 0, 0, 0, 0)
+WINDOW_DESCRIPTOR("Colorcycling", 120, 0, 75, FontUnits(31, 45), FontUnits(11, 9), 1, 1, 1, 0)
+WINDOW_DESCRIPTOR("FormulaUpdate", 200, 0, 300, FontUnits(40, 45), FontUnits(64, 22), 1, 1, 1, 1)
+WINDOW_DESCRIPTOR("PresetDefinition", 200, 0, 300, FontUnits(40, 45), FontUnits(64, 22), 0, 0, 0, 0)
+WINDOW_DESCRIPTOR("CompilerFormulas", 100, 0, 0, FontUnits(20, 30), FontUnits(20, 28), 0, 0, 0, 0)
+WINDOW_DESCRIPTOR("FractalTree", 100, 500, 80, FontUnits(64, 20), FontUnits(34, 29), 0, 0, 0, 0)
+WINDOW_DESCRIPTOR("ColorChoose", 120, 0, 0, FontUnits(127, 60), FontUnits(110, 20), 0, 0, 0, 0)
+WINDOW_DESCRIPTOR("LayerProps", 120, 0, 25, FontUnits(30, 20), FontUnits(127, 8), 1, 1, 1, 0)
+WINDOW_DESCRIPTOR("Render Jobs", 120, 0, 25, FontUnits(30, 20), FontUnits(161, 8), 1, 1, 1, 1)
+WINDOW_DESCRIPTOR("Render Job", 120, 100, 70, FontUnits(145, 41), FontUnits(225, 18), 0, 0, 0, 0)
+WINDOW_DESCRIPTOR("Comment", 200, 0, 40, FontUnits(60, 45), FontUnits(40, 9), 1, 1, 1, 0)
+WINDOW_DESCRIPTOR("FormulaIFS", 120, 220, 120, FontUnits(32, 42), FontUnits(80, 20), 0, 0, 1, 0)
+WINDOW_DESCRIPTOR("FormulaLSystem", 120, 200, 100, FontUnits(32, 42), FontUnits(80, 20), 0, 0, 1, 0)
+WINDOW_DESCRIPTOR("Tip", 200, TipX(), TipY(), FontUnits(45, 50), FontUnits(36, 20), 1, 0, 1, 0)
+WINDOW_DESCRIPTOR("PresetPalette", 100, 0, 0, 200, 200, 0, 0, 0, 0)
+WINDOW_DESCRIPTOR("Options", 200, 400, 200, FontUnits(40, 45), FontUnits(112, 19), 0, 0, 1, 0)
