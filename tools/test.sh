@@ -25,9 +25,9 @@ cd "${SPIRALIX_BUILD:-$ROOT/build}"
 if grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null && [ -z "${SPIRALIX_ALL_TESTS:-}" ]; then
     export SPIRALIX_TIMEOUT_FACTOR=${SPIRALIX_TIMEOUT_FACTOR:-20}
     # The emulator cannot carry the tests that start programs, threads or
-    # windows (label "processes") in time, nor Wine's thread suspension:
-    # they run where the kernel runs i386 programs itself, or with
-    # SPIRALIX_ALL_TESTS=1.
+    # windows (label "processes") in time, and it crashed itself in a test
+    # of several threads: they run where the kernel runs i386 programs
+    # itself, or with SPIRALIX_ALL_TESTS=1.
     echo "test: i386 programs run under QEMU here; skipping the tests labelled 'processes':"
     ctest -N -L processes | sed -n 's/^ *Test *#[0-9]*: /  /p'
     ctest --output-on-failure -j"$(nproc)" -LE processes "$@"
