@@ -157,10 +157,10 @@ private:
 };
 
 // Whether the lexer's stream lists its operands properly: the parser drops
-// commas and writes operands straight through, so "complex(1 2)",
-// "quaternion(1, 2,, 3, 4)" and "(3, )" would otherwise come out as if
-// written right. Two operands in a row, a comma without an operand before it
-// and a comma right before ")" are refused.
+// commas and writes operands straight through, so "complex(1 2)" and
+// "quaternion(1, 2,, 3, 4)" would otherwise come out as if written right.
+// Two operands in a row and a comma without an operand before it are
+// refused; a comma right before ")" is the language's own and dropped.
 bool OperandsAreSeparated(const int32_t* input)
 {
     int previous = CLASS_END;
@@ -170,8 +170,6 @@ bool OperandsAreSeparated(const int32_t* input)
             return false;
         if (current == CLASS_COMMA &&
             (previous == CLASS_COMMA || previous == CLASS_LPAREN || previous == CLASS_END))
-            return false;
-        if (current == CLASS_RPAREN && previous == CLASS_COMMA)
             return false;
         previous = current;
     }

@@ -84,7 +84,8 @@ TEST_F(Statements, ExpressionErrorsWithTheirPlaces)
          "Compiler error 058 in expression \"z + r = 1\":\nAll assignment statements to the left of a formula must be "
          "variables"},
         // A literal is no target; arguments need exactly one comma between
-        // them; a variable or a keyword is not made a selectable function.
+        // them (a comma directly before ")" is the language's and dropped);
+        // a variable or a keyword is not made a selectable function.
         {"`5 = 6;",
          "Compiler error 058 in expression \"5 = 6\":\nAll assignment statements to the left of a formula must be "
          "variables"},
@@ -94,8 +95,6 @@ TEST_F(Statements, ExpressionErrorsWithTheirPlaces)
         {"`z = quaternion(1, 2,, 3, 4);",
          "Compiler error 055 in expression \"z = quaternion(1, 2,, 3, 4)\":\nNumber of operands doesn't match the "
          "number of operators"},
-        {"`z = (3, );",
-         "Compiler error 055 in expression \"z = (3, )\":\nNumber of operands doesn't match the number of operators"},
         {"`z = r(3);",
          "Compiler error 278 in expression \"z = r(3)\" :\n\"r\" is a variable and cannot be called as a function"},
         {"`z = return(3);",
