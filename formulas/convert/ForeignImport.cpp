@@ -20,7 +20,6 @@
 #include "formulas/convert/UltraFractalConverter.h"
 #include "foundation/FileUtil.h"
 #include "foundation/Thread.h"
-#include "ui/FrameWindow.h"
 #include "ui/TreeView.h"
 
 volatile LONG DownloadRunning = 0;
@@ -202,12 +201,6 @@ const ForeignKind* ForeignKindOf(const char* fileName)
     return NULL;
 }
 
-void ShowLibraryWindow(bool visible)
-{
-    if (g_FormulaLibraryWindow != NULL && g_FormulaLibraryWindow->hwnd != NULL)
-        ShowWindow(g_FormulaLibraryWindow->hwnd, visible ? SW_SHOW : SW_HIDE);
-}
-
 }  // namespace
 
 void SetImportDataFolder(const char* folder)
@@ -315,8 +308,9 @@ char* ConvertForeignFile(const char* sourcePath)
         int close = open >= 0 ? FindForeignClosingBrace(text, open) : -1;
         if (close < 0)
             break;
-        std::string segment = masked.substr((size_t)position, (size_t)(close - position + 1));
         // The entry itself is taken from the unmasked text.
+        std::string segment = masked.substr((size_t)position, (size_t)(open - position)) +
+                              std::string(text + open, (size_t)(close - open + 1));
         int nameOffset = -1;
         char* entry = NULL;
         FormulaNode* node =

@@ -39,7 +39,7 @@ const char* const kOwnPredefined[] = {
 // Characters an expression is made of (besides letters and digits).
 bool IsExpressionChar(char c)
 {
-    return IsLetter(c) || IsDigit(c) || (unsigned char)c >= 0x80 || strchr("_!+-*/()^=%&|<>.@#", c) != NULL;
+    return c != 0 && (IsLetter(c) || IsDigit(c) || (unsigned char)c >= 0x80 || strchr("_!+-*/()^=%&|<>.@#", c) != NULL);
 }
 
 bool IsBuiltinFunction(const std::string& name)
@@ -309,6 +309,8 @@ void FractintConverter::ApplyAction(const char* text, int start, int end, int ro
         break;
     case FA_STATEMENT:
         statementCount++;
+        while (output.EndsWith(' ') || output.EndsWith('\t'))
+            output.text.pop_back();
         if (!output.EndsWith('\n'))
             output.Write('\n');
         output.NewLineAt(indentation);
@@ -462,7 +464,9 @@ void FractintConverter::AddDescriptionAndDeclarations()
 bool NarrowComplexDeclarations(FormulaCompiler* compiler, std::string& convertedText, Fractal* fractal)
 {
     compiler->setKind(FK_ITERATION);
-    bool ok = compiler->compile(convertedText.c_str(), 0, -128, nullptr, nullptr, fractal, "convert", SK_PLANE,
+    // Without a name the compiler reports nothing: the notes this compile
+    // raises are acted on here.
+    bool ok = compiler->compile(convertedText.c_str(), 0, -128, nullptr, nullptr, fractal, "", SK_PLANE,
                                 nullptr, false, false);
     if (ok) {
         for (ListNode* n = compiler->symbols.GetHead(); n != NULL; n = n->next) {

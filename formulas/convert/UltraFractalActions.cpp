@@ -48,8 +48,8 @@ const BuiltinName* FindBuiltin(const std::string& name)
 
 void UltraFractalConverter::PropertyLine(const std::string& property)
 {
-    output.LineEnd();
-    output.IndentAt(indentation);
+    // Blank lines left by dropped block lines ("param", "endparam") go.
+    output.NewLineAt(indentation);
     output.Write(property);
 }
 
@@ -248,7 +248,9 @@ void UltraFractalConverter::Statement(const std::string& matched)
         while (after < s.size() && IsBlank(s[after]))
             after++;
         if (after < s.size() && s[after] == '[') {
+            // Translating may add symbols, so the record is looked up again.
             std::string dimension = TranslateExpression(s.substr(after)) + ";";
+            existing = FindSymbol(name);
             existing->dimension = dimension;
             declaredArray = true;
             break;
@@ -277,6 +279,11 @@ void UltraFractalConverter::Statement(const std::string& matched)
         singleName = singleName && IsWordChar(c);
     if ((singleName || core.empty()) && bailoutState != 2)
         return;
+    // Statements that shared a line in the entry get a line each.
+    size_t lineStart = output.text.rfind('\n');
+    lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+    if (output.text.find_first_not_of(" \t", lineStart) != std::string::npos)
+        output.LineEnd();
     output.IndentAt(indentation);
     statementStart = (int)output.text.size();
     if (bailoutState == 2) {

@@ -29,7 +29,7 @@ const int kRuleCount = sizeof(kRules) / sizeof(kRules[0]);
 
 bool IsExpressionChar(char c)
 {
-    return IsLetter(c) || IsDigit(c) || strchr("_!+-*/()[]^=%&|<>.@#", c) != NULL;
+    return c != 0 && (IsLetter(c) || IsDigit(c) || strchr("_!+-*/()[]^=%&|<>.@#", c) != NULL);
 }
 
 const char* const kDirectives[] = {"define", "undef", "ifdef", "else", "endif"};
