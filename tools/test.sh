@@ -18,6 +18,8 @@ if [ -z "${DISPLAY:-}" ]; then
 else
     trap 'wine_finish' EXIT
 fi
+# The download tests talk to a server on loopback, never through a proxy.
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
 wine_prepare
 cd "${SPIRALIX_BUILD:-$ROOT/build}"
 ctest --output-on-failure -j"$(nproc)" "$@"

@@ -188,10 +188,13 @@ void UltraFractalConverter::WriteCommentOrDirective(const char* text, int* posit
         lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
         bool hasText = out.find_first_not_of(" \t\r", lineStart) != std::string::npos;
         if (hasText) {
-            if (directive)
+            if (directive) {
                 out += '\n';
-            else
+            } else {
+                while (IsBlank(out.back()))
+                    out.pop_back();
                 out += "  ";
+            }
         } else if (!directive) {
             output.IndentAt(indentation);
         }
