@@ -153,7 +153,7 @@ const UfCase kUltraCases[] = {
      "#ifdef UF_ver20"},
     {"define directives", 1, "F {\ninit:\n$define DEBUG\nloop:\n  z = 1\n}", "#define DEBUG"},
     {"parameters group by type and name length", 1,
-     "F {\ninit:\n  c = @a + @b + @bb\nloop:\n  z = c\n}", "parameter complex a,b;\nparameter complex bb;\ncomplex c;\n"},
+     "F {\ninit:\n  c = @a + @b + @bb\nloop:\n  z = c\n}", "complex c;\nparameter complex a,b;\nparameter complex bb;\n"},
     {"pixel adds no declaration", 1, "F {\ninit:\n  z = pixel\nloop:\n  z = z\n}", "F {\n\n\tvoid init"},
     {"z of a colouring is a variable", 2, "F {\nfinal:\n  z = 1\n  #index = cabs(z)\n}",
      "complex Var_z;\n"},

@@ -22,6 +22,23 @@ using namespace formulatest;
 
 namespace {
 
+// The path Python on the host sees for a path of the Windows side.
+std::string UnixPath(const std::string& path)
+{
+    typedef char*(__cdecl * ToUnix)(const wchar_t*);
+    ToUnix toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    wchar_t wide[MAX_PATH * 2];
+    if (toUnix == nullptr || MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 2) == 0)
+        return path;
+    char* unix = toUnix(wide);
+    if (unix == nullptr)
+        return path;
+    std::string result = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
 // The server, serving (and first filling) a temporary folder; it stops by
 // itself after two minutes.
 class FormulaServer {
@@ -34,9 +51,10 @@ public:
         SetEnvironmentVariableA("https_proxy", nullptr);
         root = folder.MakeFolder("www");
         std::string portFile = folder / "port.txt";
-        std::string script = std::string(SPIRALIX_TEST_DATA) + "\\..\\..\\tools\\formula_server.py";
-        std::string command = "\"Z:\\usr\\bin\\python3\" \"" + script + "\" \"" + root + "\" \"" + portFile +
-                              "\" 120 \"" + std::string(SPIRALIX_TEST_DATA) + "\\formulas\"";
+        std::string script = UnixPath(std::string(SPIRALIX_TEST_DATA) + "\\..\\..\\tools\\formula_server.py");
+        std::string command = "\"Z:\\usr\\bin\\python3\" \"" + script + "\" \"" + UnixPath(root) + "\" \"" +
+                              UnixPath(portFile) + "\" 120 \"" + UnixPath(std::string(SPIRALIX_TEST_DATA) + "\\formulas") +
+                              "\"";
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info = {};
