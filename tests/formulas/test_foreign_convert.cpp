@@ -176,7 +176,7 @@ const UfCase kUltraCases[] = {
      "\tbool bailout(void)\n\t{\n\t\treturn(|z| < 9);\n\t}\n"},
     {"a colouring without labels is final", 2, "F {\n  #index = 1\n}", "\tvoid final(void)\n\t{\n\t\tindex = 1;"},
     {"repeat until", 1, "F {\ninit:\n  x = 0\n  repeat\n    x = x + 1\n  until x > 3\nloop:\n  z = 1\n}",
-     "\t\tdo\n\t\t{\n\t\t\tVar_x = Var_x + 1;\n\t\t} while (! (Var_x > 3));\n"},
+     "\t\tdo\n\t\t{\n\n\t\t\tVar_x = Var_x + 1;\n\t\t} while (! (Var_x > 3));\n"},
     {"an empty entry gets the mode's sections", 0, "F {\n}",
      "F {\n\n\tvoid transform(void)\n\t{\n\t}\n}"},
     {"enum strings join", 2,
