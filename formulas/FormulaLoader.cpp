@@ -12,6 +12,7 @@
 
 #include "formulas/FormulaFolderScan.h"
 #include "formulas/FormulaNode.h"
+#include "formulas/ScanProgress.h"
 #include "foundation/FileUtil.h"
 #include "foundation/LogFile.h"
 #include "foundation/Services.h"
@@ -145,11 +146,6 @@ char* NewText(const char* text)
     return _strdup(text != NULL ? text : "");
 }
 
-void ShowLibraryWindow(bool visible)
-{
-    if (g_FormulaLibraryWindow != NULL)
-        ShowWindow(g_FormulaLibraryWindow, visible ? SW_SHOW : SW_HIDE);
-}
 
 FormulaNode* FindFolderIn(ListNode* first, const char* path, int importFlag)
 {
@@ -165,31 +161,6 @@ FormulaNode* FindFolderIn(ListNode* first, const char* path, int importFlag)
             return found;
     }
     return NULL;
-}
-
-// The scan progress dialog through the shell's service; without one the
-// texts go nowhere and the scan counts as watched.
-void ProgressName(const char* text, int line)
-{
-    if (Services().setScanProgressName != NULL)
-        Services().setScanProgressName(text, line);
-}
-
-void ProgressMessage(const char* text, int line)
-{
-    if (Services().setScanProgressMessage != NULL)
-        Services().setScanProgressMessage(text, line);
-}
-
-bool ProgressOpen()
-{
-    return Services().isScanProgressOpen == NULL || Services().isScanProgressOpen();
-}
-
-void ProgressClose()
-{
-    if (Services().closeScanProgress != NULL)
-        Services().closeScanProgress();
 }
 
 void RunLoaderScan(const LoaderArguments* args)

@@ -18,6 +18,8 @@ if [ -z "${DISPLAY:-}" ]; then
 else
     trap 'wine_finish' EXIT
 fi
+# The download tests talk to a server on loopback, never through a proxy.
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
 wine_prepare
 # Under QEMU's user-mode emulator (see setup.sh) a Wine process start costs
 # about a minute: the tests' waits for child processes grow by this factor.

@@ -1,0 +1,19 @@
+// Ids of the overwrite question of the foreign-formula import (dialog
+// resource 113). Plain macros: the resource compiler reads this file too.
+#pragma once
+
+#define IDD_FORMULA_OVERWRITE 113
+#define IDC_OVERWRITE_QUESTION 9000
+#define IDC_OVERWRITE_OLD_NAME 9001
+#define IDC_OVERWRITE_OLD_SIZE 9002
+#define IDC_OVERWRITE_OLD_CREATED 9003
+#define IDC_OVERWRITE_OLD_MODIFIED 9004
+#define IDC_OVERWRITE_WITH 9008
+#define IDC_OVERWRITE_NEW_NAME 9009
+#define IDC_OVERWRITE_NEW_SIZE 9010
+#define IDC_OVERWRITE_NEW_CREATED 9011
+#define IDC_OVERWRITE_NEW_MODIFIED 9012
+#define IDC_OVERWRITE_YES 9900
+#define IDC_OVERWRITE_YES_TO_ALL 9901
+#define IDC_OVERWRITE_NO 9902
+#define IDC_OVERWRITE_ABORT 9903
