@@ -6,7 +6,7 @@ BUILD="${SPIRALIX_BUILD:-$ROOT/build}"
 # Where i386 programs run through QEMU's user-mode emulator (see setup.sh),
 # every Wine process start costs about a minute: the tests get far more time.
 TIMEOUT=120
-grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null && TIMEOUT=1200
+grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null && TIMEOUT=900
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/tools/mingw-i686.cmake" \
       -DSPIRALIX_TEST_TIMEOUT="${SPIRALIX_TEST_TIMEOUT:-$TIMEOUT}" >/dev/null
 cmake --build "$BUILD" -j"$(nproc)" "$@"
