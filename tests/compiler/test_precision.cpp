@@ -152,6 +152,7 @@ TEST_F(PrecisionCompile, DeepZoomGivesExtendedSlots)
 
     // An ordinary view keeps double slots.
     Fractal shallow;
+    BareView releaseShallow{shallow};
     View(shallow, FT_ESCAPETIME, "-2.5", "1.5");
     ASSERT_TRUE(Compile(&shallow));
     ASSERT_EQ(1, compiler.precisionLevel);
