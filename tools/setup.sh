@@ -15,7 +15,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 PKGS="g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev
       cmake make googletest dpkg-dev xvfb xauth python3
-      wine wine32:i386 fonts-wine
+      wine wine32:i386 wine64 fonts-wine
       libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libosmesa6:i386"
 
 missing() {
@@ -39,13 +39,25 @@ fi
 # --- 32-bit programs ------------------------------------------------------
 # Wine's 32-bit loader is an i386 program. Where the kernel cannot start
 # i386 programs itself (some sandboxed machines), QEMU's user-mode emulator
-# runs them through binfmt_misc.
+# runs them through binfmt_misc. The emulator comes from bookworm-backports:
+# the release's own one crashed in tests of several threads. Debian
+# registers no i386 handler on amd64 (it expects the kernel to run them), so
+# the handler is registered here, with the emulator opened at registration
+# ("F") so that it also works inside other mount namespaces.
 if ! /lib/ld-linux.so.2 --help >/dev/null 2>&1; then
-    echo "setup: this kernel does not run i386 programs; installing qemu-user-static"
-    $SUDO apt-get install -y -q --no-install-recommends qemu-user-static
-    if [ -d /proc/sys/fs/binfmt_misc ] && [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
-        $SUDO update-binfmts --enable qemu-i386 2>/dev/null || true
+    if ! dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null | grep -q bpo; then
+        echo "setup: this kernel does not run i386 programs; installing QEMU's user-mode emulator"
+        echo "deb http://deb.debian.org/debian bookworm-backports main" | $SUDO tee /etc/apt/sources.list.d/bookworm-backports.list >/dev/null
+        $SUDO apt-get update -q
+        $SUDO apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user-static
     fi
+    BINFMT=/proc/sys/fs/binfmt_misc
+    [ -e $BINFMT/register ] || $SUDO mount -t binfmt_misc binfmt_misc $BINFMT
+    if [ ! -e $BINFMT/qemu-i386 ]; then
+        printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+            | $SUDO tee $BINFMT/register >/dev/null
+    fi
+    /lib/ld-linux.so.2 --help >/dev/null 2>&1 || { echo "setup: i386 programs still do not start" >&2; exit 1; }
 fi
 
 # --- source packages for the static dependencies ---------------------------

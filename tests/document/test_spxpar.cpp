@@ -39,7 +39,7 @@ TEST(Spxpar, ViewExamples)
     // stretched view's corners.
     EXPECT_NE(run.output.find("point=-2.5,1.5\n"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("point=-0.7436438870371587047,0.1318259042053119996\n"), std::string::npos);
-    EXPECT_EQ(Value(run.output, "V1"), "2,3");
+    EXPECT_EQ(Value(run.output, "V1"), "2.0,3.0");
     EXPECT_EQ(Value(run.output, "Stretch"), "1");
 }
 
