@@ -27,7 +27,8 @@ void CopyName(char* target, const char* source)
         lstrcpynA(target, source, 64);
 }
 
-// Runs a compile and keeps only whether it succeeded.
+}  // namespace
+
 int CompileHolder(FormulaHolder* holder, Fractal* fractal, const char* name, int subKind)
 {
     bool ok = holder->compiler->compile(holder->text, 0, -128, nullptr, nullptr, fractal, name, subKind,
@@ -35,8 +36,6 @@ int CompileHolder(FormulaHolder* holder, Fractal* fractal, const char* name, int
     holder->compiler->freeResults();
     return ok ? 1 : 0;
 }
-
-}  // namespace
 
 void FormulaSlot::SetNames(const char* file, const char* entry, const char* found)
 {
@@ -71,6 +70,9 @@ void FormulaSlot::Clear()
     if (holder)
         holder->SetSource(nullptr);
 }
+
+const char* const g_TransferNames[] = {"None", "Linear", "Sqr", "Sqrt", "Cube", "CubeRoot",
+                                       "Exp",  "Log",    "Sin", "ArcTan", nullptr};
 
 void ColouringSettings::SetDefaults(int mapping)
 {

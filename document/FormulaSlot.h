@@ -41,10 +41,18 @@ struct ColouringSettings {
 };
 #pragma pack(pop)
 
+// Names of the transfer functions (Mapping) as entries write them,
+// null-ended: "None", "Linear", "Sqr", ... "ArcTan".
+extern const char* const g_TransferNames[];
+
 // Finds the slot's formula (lookup by file and entry, built-in default as
 // fallback) for a fractal of fractalType and compiles it as kind under the
 // found name when the holder has not compiled yet.
 void LookupAndCompile(FormulaSlot& slot, Fractal* owner, int fractalType, int kind, int subKind);
+
+// Compiles the holder's source (for the kind its compiler is set to) under
+// name and keeps only whether it succeeded: 1 good, 0 not.
+int CompileHolder(FormulaHolder* holder, Fractal* fractal, const char* name, int subKind);
 
 // Gives holder a private copy of source's text and compiles it for
 // subKind (a quaternion or attractor formula does not compile as a plane

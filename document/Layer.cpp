@@ -4,6 +4,10 @@
 
 #include <string.h>
 
+const char* const g_MergeModeFileNames[] = {
+    "Normal", "Multiply", "Screen",     "Overlay", "SoftLight", "HardLight", "Darken",      "Lighten", "Difference", "Hue",
+    "Saturation", "Color", "Luminance", "Addition", "Subtraction", "hsladd", "Red", "Green", "Blue", nullptr};
+
 Layer::Layer()
     : mergeMode(0), leftOffset(0), bottomOffset(0), opacity(100.0), opacityLevel(255),
       visible(1), autoUpdate(1), windowShown(1), autoZoom(1), usesAlpha(1), mask(0),

@@ -31,3 +31,8 @@ public:
     int32_t mask;           // the layer serves as a mask
     Fractal* fractal;       // the layer fractal, not owned by the record
 };
+
+// The merge modes' names in parameter entries, by mergeMode, null-ended:
+// "Normal", "Multiply", ... "SoftLight", "HardLight", ... "hsladd", "Red",
+// "Green", "Blue".
+extern const char* const g_MergeModeFileNames[];

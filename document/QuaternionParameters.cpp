@@ -122,6 +122,7 @@ QuaternionParameters::QuaternionParameters(Fractal* ownerIn)
     runFlag = 0;
     runInt = 0;
     memset(runValues, 0, sizeof runValues);
+    lightAngleH = lightAngleV = 0.0;
 
     colouring.SetNames("Quaternions.scl", "SX_None", "None");
     colouring.holder = new FormulaHolder(FK_COLORING);
@@ -170,6 +171,8 @@ QuaternionParameters::QuaternionParameters(Fractal* ownerIn, const QuaternionPar
     runFlag = 0;
     runInt = 0;
     memset(runValues, 0, sizeof runValues);
+    lightAngleH = source.lightAngleH;
+    lightAngleV = source.lightAngleV;
     CopyFormulaInstanceList(owner, &source.transformations, &transformations);
     iteration.CopyFrom(source.iteration, FK_ITERATION, SK_QUATERNION);
     colouring.CopyFrom(source.colouring, FK_COLORING, SK_QUATERNION);

@@ -86,6 +86,10 @@ struct QuaternionParameters : ViewParameters {
     uint8_t runFlag;
     int runInt;
     double runValues[4];
+    // The light angles (degrees) of entries from before lights had
+    // positions ("hlightangle", "vlightangle"); the reader turns them into
+    // light 1's position. Copied; never written.
+    double lightAngleH, lightAngleV;
 };
 
 struct AttractorParameters : ViewParameters {

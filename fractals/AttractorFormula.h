@@ -39,8 +39,8 @@ public:
     virtual ~AttractorFormula();
 
     double weight;
-    int32_t colour;
-    int32_t flags;
+    double colour;             // colour value of the map's points
+    int32_t flags;             // 1: hidden (neither iterated nor searched)
     NodeList transformations;  // AttractorTransformation nodes
 };
 

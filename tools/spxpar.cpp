@@ -1,14 +1,24 @@
 // spxpar: fractals of the document model on the command line.
 //
-//   spxpar new --type TYPE [--path DIRS] [--copy]
+//   spxpar new --type TYPE [--type TYPE ...] [--path DIRS] [--copy] [OUT]
 //   spxpar view --type TYPE [--path DIRS] [operations ...]
+//   spxpar dump FILE [--entry NAME] [--path DIRS]
+//   spxpar rewrite IN OUT [--path DIRS]
 //
 // new makes a fractal of TYPE (a type name of the parameter entries, any
 // case: Plasma, Dynamic_System, LSystem, IFS, Escapetime, Layered_Fractal,
 // Quaternion, Image, Attractor) and dumps it; with --copy it dumps a copy
-// made from it after the original was deleted. --path loads the formula
-// folders of a ";"-separated search path first; without it the built-in
-// default formulas are used.
+// made from it after the original was deleted; with OUT it writes the
+// fractal's parameter entry into the file OUT instead. Several --type
+// options make one fractal of each type in turn. --path loads the
+// formula folders of a ";"-separated search path first; without it the
+// built-in default formulas are used.
+//
+// dump reads every entry of a parameter file (or only the one named) into
+// one folder and dumps each; the reader's messages go to standard error.
+// An entry the reader refuses is named on standard error and the exit code
+// is 1; a missing file or entry gives 2. rewrite reads every entry of IN and
+// saves them all into OUT as the folder save does.
 //
 // view makes the fractal and applies the operations in the order given:
 //   --size WxH            image size
@@ -55,6 +65,12 @@
 #include "compiler/EnumValues.h"
 #include "foundation/MessageBox.h"
 #include "view3d/Parameters3D.h"
+#include "document/FractalFolder.h"
+#include "files/entry/EntryHead.h"
+#include "files/entry/EntryReader.h"
+#include "files/entry/EntryWriter.h"
+#include "files/entry/ParameterFile.h"
+#include "foundation/Messages.h"
 
 namespace {
 
@@ -76,7 +92,9 @@ int Fail(const char* format, const char* detail = "")
 int Usage()
 {
     fprintf(stderr,
-            "usage: spxpar new --type TYPE [--path DIRS] [--copy]\n"
+            "usage: spxpar new --type TYPE [--type TYPE ...] [--path DIRS] [--copy] [OUT]\n"
+            "       spxpar dump FILE [--entry NAME] [--path DIRS]\n"
+            "       spxpar rewrite IN OUT [--path DIRS]\n"
             "       spxpar view --type TYPE [--path DIRS] [--size WxH] [--corners TLR,TLI,BRR,BRI[,TRR,TRI]]\n"
             "                   [--angle DEG] [--rotate X,Y] [--center-mag CX,CY,MAG,XMAG,ROT,SKEW] [--aspect]\n"
             "                   [--pixel X,Y] ...\n");
@@ -541,57 +559,175 @@ int ApplyViewOperations(Fractal* f, int argc, char** argv, int first)
     return 0;
 }
 
+// The reader's messages, moved from the message list to standard error.
+void FlushMessages()
+{
+    LockMessageList();
+    for (ListNode* n = g_Messages.GetHead(); n; n = n->next)
+        fprintf(stderr, "%s\n", static_cast<MessageNode*>(n)->text);
+    UnlockMessageList();
+    DeleteAllMessages();
+}
+
+// Reads the entries of the file at path (all, or the one named entry) into
+// folder. 0 when all were read, 1 when the reader refused one, 2 when the
+// file or the named entry is missing.
+int ReadParameterFile(const char* path, const char* entry, FractalFolder* folder)
+{
+    std::string text;
+    if (!ReadWholeFile(path, text))
+        return Fail("cannot read %s", path);
+    int rc = 0;
+    bool found = false;
+    EntryRange range;
+    for (int from = 0; NextEntryRange(text.c_str(), from, &range); from = range.close + 1) {
+        std::string piece = text.substr(range.begin, range.close + 1 - range.begin);
+        std::string name = EntryNameBeforeBrace(piece.c_str(), range.open - range.begin, nullptr);
+        if (entry && _stricmp(name.c_str(), entry) != 0)
+            continue;
+        found = true;
+        std::vector<char> buffer(piece.begin(), piece.end());
+        buffer.push_back(0);
+        Fractal* f = new Fractal();
+        f->folder = folder;
+        folder->fractals.Append(f);
+        Fractal* read = ReadParameterEntry(f, buffer.data(), nullptr, false, -1, 0);
+        FlushMessages();
+        if (!read) {
+            fprintf(stderr, "spxpar: entry %s not read\n", name.c_str());
+            folder->fractals.Remove(f);
+            rc = 1;
+        }
+    }
+    if (entry && !found)
+        return Fail("no entry %s", entry);
+    return rc;
+}
+
+int ReadCommand(int argc, char** argv)
+{
+    bool rewrite = strcmp(argv[1], "rewrite") == 0;
+    std::vector<const char*> files;
+    const char* entry = nullptr;
+    const char* path = nullptr;
+    for (int i = 2; i < argc; ++i) {
+        if (strcmp(argv[i], "--path") == 0 && i + 1 < argc)
+            path = argv[++i];
+        else if (!rewrite && strcmp(argv[i], "--entry") == 0 && i + 1 < argc)
+            entry = argv[++i];
+        else if (argv[i][0] == '-')
+            return Fail("unknown argument %s", argv[i]);
+        else
+            files.push_back(argv[i]);
+    }
+    if (files.size() != (rewrite ? 2u : 1u))
+        return Usage();
+    if (path)
+        LoadSearchPath(path);
+    // The fractals stay until the program ends: layer fractals stand in
+    // the folder as well as in their layers.
+    FractalFolder* folder = new FractalFolder();
+    int rc = ReadParameterFile(files[0], entry, folder);
+    if (rc == 2)
+        return rc;
+    if (rewrite) {
+        if (!SaveFolderAsParameterFile(folder, files[1]))
+            return Fail("cannot write %s", files[1]);
+        return rc;
+    }
+    for (ListNode* n = folder->fractals.GetHead(); n; n = n->next) {
+        Fractal* f = static_cast<Fractal*>(n);
+        if (!f->baseFractal)
+            Print(DumpFractal(f));
+    }
+    return rc;
+}
+
+int ViewCommand(int type, int argc, char** argv, int i);
+void NewFractal(int type, bool copy, FILE* file);
+
 int Main(int argc, char** argv)
 {
     if (argc < 2)
         return Usage();
+    if (strcmp(argv[1], "dump") == 0 || strcmp(argv[1], "rewrite") == 0)
+        return ReadCommand(argc, argv);
     bool view = strcmp(argv[1], "view") == 0;
     if (!view && strcmp(argv[1], "new") != 0)
         return Usage();
     int type = -1;
+    std::vector<int> types;
     const char* path = nullptr;
     bool copy = false;
+    const char* out = nullptr;
     int i = 2;
     for (; i < argc; ++i) {
         if (strcmp(argv[i], "--type") == 0 && i + 1 < argc) {
             type = ParseType(argv[++i]);
             if (type < 0)
                 return Fail("unknown type %s", argv[i]);
+            types.push_back(type);
         } else if (strcmp(argv[i], "--path") == 0 && i + 1 < argc) {
             path = argv[++i];
         } else if (!view && strcmp(argv[i], "--copy") == 0) {
             copy = true;
         } else if (view) {
             break;   // the operations follow
+        } else if (!out && argv[i][0] != '-') {
+            out = argv[i];
         } else {
             return Fail("unknown argument %s", argv[i]);
         }
     }
     if (type < 0)
         return Fail("--type is required");
+    if (view && types.size() > 1)
+        return Fail("view takes one --type");
     if (path)
         LoadSearchPath(path);
+    if (view)
+        return ViewCommand(type, argc, argv, i);
+    FILE* file = out ? fopen(out, "w") : nullptr;
+    if (out && !file)
+        return Fail("cannot write %s", out);
+    for (int t : types)
+        NewFractal(t, copy, file);
+    if (file)
+        fclose(file);
+    return 0;
+}
 
+int ViewCommand(int type, int argc, char** argv, int i)
+{
     Fractal* f = new Fractal(type, 0);
-    if (view) {
-        if (!f->typeParameters) {
-            delete f;
-            return Fail("type %s has no view", kTypeNames[type]);
-        }
-        int rc = ApplyViewOperations(f, argc, argv, i);
-        if (rc == 0)
-            PrintViewRows(f);
+    if (!f->typeParameters) {
         delete f;
-        return rc;
+        return Fail("type %s has no view", kTypeNames[type]);
     }
+    int rc = ApplyViewOperations(f, argc, argv, i);
+    if (rc == 0)
+        PrintViewRows(f);
+    delete f;
+    return rc;
+}
+
+// new: a fractal of type, dumped or (with file) written as a parameter
+// entry followed by the three line breaks of an appended entry.
+void NewFractal(int type, bool copy, FILE* file)
+{
+    Fractal* f = new Fractal(type, 0);
     if (copy) {
         Fractal* c = new Fractal(*f);
         delete f;
         f = c;
     }
-    Print(DumpFractal(f));
+    if (file) {
+        WriteParameterEntry(file, f, nullptr, nullptr, false, true, -1, 0, true);
+        fputs("\n\n\n", file);
+    } else {
+        Print(DumpFractal(f));
+    }
     delete f;
-    return 0;
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include "animation/Spline.h"
 #include "calc/colour/ClosedCurve.h"
 
-AlphaChannel::AlphaChannel() : smooth(0), dragknotmode(0), offset(0), selectedPoint(nullptr)
+AlphaChannel::AlphaChannel() : smooth(0), dragknotmode(0), offset(0), selectedPoint(nullptr), pendingIndex(0)
 {
     memset(alphaTable, 255, sizeof alphaTable);
     for (float& v : alphaValues)

@@ -36,4 +36,7 @@ public:
     NodeList points;        // CurveKnot, ascending x (0..400), y = alpha 0..255
     uint8_t alphaTable[ALPHA_TABLE_SIZE];   // 0 transparent .. 255 opaque
     float alphaValues[ALPHA_TABLE_SIZE];    // the table before truncation
+    // The position an entry's reader keeps between an index item and the
+    // alpha item that follows it; never copied.
+    double pendingIndex;
 };

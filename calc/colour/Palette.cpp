@@ -68,6 +68,7 @@ void Palette::InitEmpty(const char* paletteName)
     knotmode = KNOTMODE_EACH;
     dragknotmode = 0;
     offset = 0;
+    pendingIndex = 0;
     for (int c = 0; c < 3; c++)
         selectedKnot[c] = nullptr;
     memset(colorTable, 0, sizeof colorTable);

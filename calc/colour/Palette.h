@@ -60,6 +60,9 @@ public:
     // written by the rebuild.
     RGBQUAD colorTable[PALETTE_TABLE_SIZE];
     double modelValues[3][PALETTE_TABLE_SIZE];  // per channel, the model value of each entry
+    // The gradient index an entry's reader keeps between an index item and
+    // the colour item that follows it; never copied.
+    double pendingIndex;
 
 private:
     void InitEmpty(const char* name);

@@ -6,3 +6,22 @@
 #include <string>
 
 std::string EntryFormat(const char* format, ...) __attribute__((format(ms_printf, 1, 2)));
+
+// The value in format when that text reads back as the same value ("%.0lf"
+// of 12 gives "12"), else with 15 significant digits ("%.15lg"), so that
+// formats with few digits lose nothing.
+std::string ExactNumber(const char* format, double value);
+
+// Values read into bytes and colour components, clamped into 0..255 (256
+// becomes 255, not 0).
+inline int ClampByte(int value)
+{
+    return value < 0 ? 0 : value > 255 ? 255 : value;
+}
+inline double ClampComponent(double value)
+{
+    return value < 0.0 ? 0.0 : value > 255.0 ? 255.0 : value;
+}
+
+// The text with blanks and tabs around it removed.
+std::string TrimmedNumber(const char* text);

@@ -126,7 +126,7 @@ TEST_F(ShippedFormulas, EveryEntryCompilesAsItsKind)
         size_t atLeast;
     };
     const File files[] = {
-        {"Spiralix.sfm", "Spiralix", FK_ITERATION, 5},
+        {"Spiralix.sfm", "Spiralix", FK_ITERATION, 6},
         {"Spiralix.scl", "Spiralix", FK_COLORING, 8},
         {"Spiralix.str", "Spiralix", FK_TRANSFORMATION, 2},
         {"FractInt.sfm", "FractInt", FK_ITERATION, 66},
@@ -140,8 +140,9 @@ TEST_F(ShippedFormulas, EveryEntryCompilesAsItsKind)
     }
 }
 
-// What the reader's conversions name: the formulas, colourings and
-// transformations of the old types, and the uppercase Fractint type name.
+// What new fractals and the reader's conversions name: the default
+// formula, the formulas, colourings and transformations of the old types,
+// and the uppercase Fractint type name.
 TEST_F(ShippedFormulas, TheNamesTheReaderAsksForAreThere)
 {
     struct Wanted {
@@ -150,7 +151,8 @@ TEST_F(ShippedFormulas, TheNamesTheReaderAsksForAreThere)
         int kind;
     };
     const Wanted wanted[] = {
-        {"Spiralix", "SX_JulMand8", FK_ITERATION},          {"Spiralix", "SX_JulMand24", FK_ITERATION},
+        {"Spiralix.sfm", "Mandelbrot", FK_ITERATION},       {"Spiralix", "SX_JulMand8", FK_ITERATION},
+        {"Spiralix", "SX_JulMand24", FK_ITERATION},
         {"Spiralix", "compLyap", FK_ITERATION},             {"Spiralix", "compBif", FK_ITERATION},
         {"Spiralix", "SXTiera_Mandelbrot", FK_ITERATION},   {"Spiralix", "Refactor_JulMand8_I", FK_COLORING},
         {"Spiralix", "Refactor_JulMand8_O", FK_COLORING},   {"Spiralix", "Refactor_JulMand24_I", FK_COLORING},
