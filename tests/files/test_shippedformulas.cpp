@@ -126,7 +126,7 @@ TEST_F(ShippedFormulas, EveryEntryCompilesAsItsKind)
         size_t atLeast;
     };
     const File files[] = {
-        {"Spiralix.sfm", "Spiralix", FK_ITERATION, 6},
+        {"Spiralix.sfm", "Spiralix", FK_ITERATION, 7},
         {"Spiralix.scl", "Spiralix", FK_COLORING, 8},
         {"Spiralix.str", "Spiralix", FK_TRANSFORMATION, 2},
         {"FractInt.sfm", "FractInt", FK_ITERATION, 66},
@@ -135,8 +135,10 @@ TEST_F(ShippedFormulas, EveryEntryCompilesAsItsKind)
     for (const File& f : files) {
         std::vector<std::string> names = EntryNames(FormulaFolder() + "\\" + f.name);
         EXPECT_GE(names.size(), f.atLeast) << f.name;
-        for (const std::string& name : names)
-            EXPECT_EQ("", LookupAndCompile(f.lookupName, name, f.kind)) << f.name;
+        for (const std::string& name : names) {
+            int subKind = name == "Hybrid" ? SK_QUATERNION : name == "geometry" ? SK_ATTRACTOR : SK_PLANE;
+            EXPECT_EQ("", LookupAndCompile(f.lookupName, name, f.kind, subKind)) << f.name;
+        }
     }
 }
 
@@ -165,6 +167,11 @@ TEST_F(ShippedFormulas, TheNamesTheReaderAsksForAreThere)
     };
     for (const Wanted& w : wanted)
         EXPECT_EQ("", LookupAndCompile(w.file, w.name, w.kind));
+    // The formulas new quaternion and attractor fractals start with.
+    EXPECT_EQ("", LookupAndCompile("Spiralix.sfm", "Hybrid", FK_ITERATION, SK_QUATERNION));
+    EXPECT_EQ("", LookupAndCompile("Quaternions.scl", "SX_None", FK_COLORING, SK_QUATERNION));
+    EXPECT_EQ("", LookupAndCompile("Attractors.scl", "Attractor_Default", FK_COLORING, SK_ATTRACTOR));
+    EXPECT_EQ("", LookupAndCompile("AttractorConstructor.sfm", "geometry", FK_ITERATION, SK_ATTRACTOR));
 
     for (int i = 0; i < FRACTINT_TYPE_COUNT; i++) {
         char name[64];
