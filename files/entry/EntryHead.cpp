@@ -71,8 +71,13 @@ EntryTypeScan ScanEntryType(const char* body)
         }
         if (upper.compare(0, 5, "RESET") == 0)
             scan.fractint = true;
+        // A formula parameter named "subtype" (p_subtype=, which the old
+        // types' formulas have) is no subtype of the fractal: the key
+        // counts where no name character stands before it.
         size_t sub = upper.find("SUBTYPE=");
-        if (sub != std::string::npos) {
+        bool partOfName = sub != std::string::npos && sub > 0 &&
+                          (isalnum((unsigned char)upper[sub - 1]) || upper[sub - 1] == '_');
+        if (sub != std::string::npos && !partOfName) {
             long value = 0;
             if (sscanf(upper.c_str() + sub + 8, "%ld", &value) == 1) {
                 scan.subtype = (int)value;

@@ -4,6 +4,11 @@
 
 #include <string.h>
 
+static bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
 void TextWriter::WriteItem(const char* item, int indent)
 {
     int n = (int)strlen(item);
@@ -25,6 +30,20 @@ void TextWriter::WriteItem(const char* item, int indent)
                 }
                 if (piece > remaining)
                     piece = remaining;
+                // The reader drops the blanks that start a continued line:
+                // a piece never ends where blanks follow, so the blanks
+                // stay in front of its '\' or inside the next piece.
+                if (piece < remaining && IsBlank(rest[piece])) {
+                    int cut = piece;
+                    while (cut > 0 && IsBlank(rest[cut]))
+                        --cut;
+                    if (cut == 0) {
+                        cut = piece;
+                        while (cut < remaining && IsBlank(rest[cut]))
+                            ++cut;
+                    }
+                    piece = cut;
+                }
                 fprintf(file, "  %.*s%s\n", piece, rest, piece < remaining ? "\\" : "");
                 rest += piece;
                 remaining -= piece;

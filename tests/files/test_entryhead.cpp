@@ -48,6 +48,8 @@ TEST(EntryHead, TypeScanSettlesTypeSubtypeAndForm)
         {"empty body: Mandel", "{\n}", 3, 0, false, false, false, false},
         {"own type without case", "{\n Type=escapetime Subtype=2\n}", 14, 2, false, false, false, false},
         {"old type with subtype", "{\n TYPE=mandel SUBTYPE=2\n}", 3, 2, false, false, false, false},
+        {"a formula parameter subtype is none", "{\n Type=Escapetime\nformula:\n p_subtype=2\n}", 14, 0, false,
+         false, false, false},
         {"Fractint type name", "{\n reset=2004 type=magnet1j\n}", -1, -1, true, false, false, false},
         {"RESET alone marks Fractint", "{\n reset=1960 type=mandel\n}", -1, -1, true, false, false, false},
         {"Fractint name with parentheses", "{\n type=sqr(1/fn)\n}", -1, -1, true, false, false, false},

@@ -173,6 +173,23 @@ TEST(TextWriter, LongItemAfterOtherItemsUsesTheRestOfTheLine)
     EXPECT_EQ("  x=1  " + std::string(62, 'd') + "\\\n  " + std::string(38, 'd') + "\n", out.Text());
 }
 
+// The reader drops the blanks that start a continued line: wherever the
+// cut falls in an item with blanks, the joined text is the item again.
+TEST(TextWriter, CutsNeverStartAPieceWithABlank)
+{
+    const std::string words = "commentTemplate=\"Saved on $month$, $day$ $year$ at $hour$:$min$  two  blanks\"";
+    for (int lead = 0; lead < 40; ++lead) {
+        std::string item = std::string(lead, 'x') + words + std::string(80, 'y') + " z";
+        WrittenText out;
+        out.writer.WriteItem(item.c_str());
+        std::string text = out.Text();
+        std::vector<char> joined(text.begin(), text.end());
+        joined.push_back(0);
+        JoinContinuedLines(joined.data());
+        EXPECT_EQ("  " + item + "\n", std::string(joined.data())) << lead;
+    }
+}
+
 TEST(JoinContinuedLines, RemovesBackslashLineBreaksAndIndentation)
 {
     struct Case {

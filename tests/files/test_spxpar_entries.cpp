@@ -124,3 +124,20 @@ TEST(SpxparEntries, RefusedAndMissingEntries)
     EXPECT_EQ(2u, missing.exitCode);
     EXPECT_EQ("", missing.output);
 }
+
+// Hand-written entries of the own, old and Fractint forms and an old
+// quaternion: rewritten into the own form they dump as the originals do.
+TEST(SpxparEntries, RewrittenHandWrittenEntriesDumpAsTheOriginals)
+{
+    TempFolder work;
+    std::string original = std::string(SPIRALIX_TEST_DATA) + "\\files\\handwritten.par";
+    std::string rewritten = work / "rewritten.par";
+    ToolRun rewrite = Spxpar("rewrite " + Quoted(original) + " " + Quoted(rewritten));
+    ASSERT_EQ(0u, rewrite.exitCode) << rewrite.errors;
+    ToolRun before = Spxpar("dump " + Quoted(original));
+    ToolRun after = Spxpar("dump " + Quoted(rewritten));
+    ASSERT_EQ(0u, before.exitCode) << before.errors;
+    ASSERT_EQ(0u, after.exitCode) << after.errors;
+    EXPECT_NE(std::string::npos, before.output.find("entry=Quat"));
+    EXPECT_EQ(Comparable(before.output), Comparable(after.output));
+}
