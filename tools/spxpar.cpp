@@ -2,6 +2,7 @@
 //
 //   spxpar new --type TYPE [--type TYPE ...] [--path DIRS] [--copy] [OUT]
 //   spxpar view --type TYPE [--path DIRS] [operations ...]
+//   spxpar view FILE --entry NAME [--path DIRS] [operations ...]
 //   spxpar dump FILE [--entry NAME] [--path DIRS]
 //   spxpar rewrite IN OUT [--path DIRS]
 //
@@ -502,6 +503,8 @@ int ApplyViewOperations(Fractal* f, int argc, char** argv, int first)
         std::vector<std::string> parts;
         if (strcmp(a, "--aspect") == 0) {
             f->AdjustAspectRatio();
+        } else if (strcmp(a, "--path") == 0 && hasValue) {
+            ++i;   // loaded before the fractal was made
         } else if (!hasValue) {
             return Fail("missing value or unknown option %s", a);
         } else if (strcmp(a, "--size") == 0) {
@@ -644,6 +647,7 @@ int ReadCommand(int argc, char** argv)
 }
 
 int ViewCommand(int type, int argc, char** argv, int i);
+int ViewEntryCommand(int argc, char** argv);
 void NewFractal(int type, bool copy, FILE* file);
 
 int Main(int argc, char** argv)
@@ -655,6 +659,8 @@ int Main(int argc, char** argv)
     bool view = strcmp(argv[1], "view") == 0;
     if (!view && strcmp(argv[1], "new") != 0)
         return Usage();
+    if (view && argc > 2 && argv[2][0] != '-')
+        return ViewEntryCommand(argc, argv);
     int type = -1;
     std::vector<int> types;
     const char* path = nullptr;
@@ -708,6 +714,38 @@ int ViewCommand(int type, int argc, char** argv, int i)
     if (rc == 0)
         PrintViewRows(f);
     delete f;
+    return rc;
+}
+
+// view FILE --entry NAME: the fractal of one entry of a parameter file,
+// then the operations as for a new fractal.
+int ViewEntryCommand(int argc, char** argv)
+{
+    const char* entry = nullptr;
+    for (int k = 3; k + 1 < argc; ++k) {
+        if (strcmp(argv[k], "--path") == 0)
+            LoadSearchPath(argv[k + 1]);
+    }
+    int i = 3;
+    for (; i < argc; ++i) {
+        if (strcmp(argv[i], "--entry") == 0 && i + 1 < argc)
+            entry = argv[++i];
+        else if (strcmp(argv[i], "--path") == 0 && i + 1 < argc)
+            ++i;
+        else
+            break;   // the operations follow
+    }
+    if (!entry)
+        return Fail("view FILE needs --entry NAME");
+    // The fractals stay until the program ends, as for dump.
+    FractalFolder* folder = new FractalFolder();
+    int rc = ReadParameterFile(argv[2], entry, folder);
+    Fractal* f = static_cast<Fractal*>(folder->fractals.GetHead());
+    if (rc != 0 || !f)
+        return rc != 0 ? rc : 1;
+    rc = ApplyViewOperations(f, argc, argv, i);
+    if (rc == 0)
+        PrintViewRows(f);
     return rc;
 }
 

@@ -140,4 +140,10 @@ TEST(SpxparEntries, RewrittenHandWrittenEntriesDumpAsTheOriginals)
     ASSERT_EQ(0u, after.exitCode) << after.errors;
     EXPECT_NE(std::string::npos, before.output.find("entry=Quat"));
     EXPECT_EQ(Comparable(before.output), Comparable(after.output));
+
+    // view takes its fractal from an entry of the file.
+    ToolRun view = Spxpar("view " + Quoted(rewritten) + " --entry OldMandel --pixel 0,479");
+    ASSERT_EQ(0u, view.exitCode) << view.errors;
+    EXPECT_NE(std::string::npos, view.output.find("point=-2.0,1.5\n")) << view.output;
+    EXPECT_NE(std::string::npos, view.output.find("V2=2.0,-1.5\n")) << view.output;
 }
