@@ -58,17 +58,7 @@ int IndexOf(const char* const* names, const char* value)
 // cut it.
 void Number(TextWriter& writer, const char* key, const char* format, double value)
 {
-    Item(writer, std::string(key) + "=" + ExactNumber(format, value));
-}
-
-bool ReadInt(const char* value, int* out)
-{
-    return sscanf(value, "%d", out) == 1;
-}
-
-bool ReadDouble(const char* value, double* out)
-{
-    return sscanf(value, "%lf", out) == 1;
+    writer.WriteItem(std::string(key) + "=" + ExactNumber(format, value));
 }
 
 void ReadFormulaKey(AttractorParameters* a, const char* key, const char* value)
@@ -78,10 +68,10 @@ void ReadFormulaKey(AttractorParameters* a, const char* key, const char* value)
     if (strcmp(key, "followobject") == 0) {
         a->followObject = _stricmp(value, "yes") == 0 ? 1 : 0;
     } else if (strcmp(key, "previewpixels") == 0) {
-        if (ReadInt(value, &n))
+        if (ReadIntValue(value, &n))
             a->PreviewPixels = n;
     } else if (strcmp(key, "weightradius") == 0) {
-        if (ReadInt(value, &n))
+        if (ReadIntValue(value, &n))
             a->weightRadius = n;
     } else if (strcmp(key, "rendermode") == 0) {
         n = IndexOf(kRenderModes, value);
@@ -91,7 +81,7 @@ void ReadFormulaKey(AttractorParameters* a, const char* key, const char* value)
         n = IndexOf(kOversampling, value);
         if (n >= 0)
             a->Oversample = n;
-    } else if (ReadDouble(value, &d)) {
+    } else if (ReadRealValue(value, &d)) {
         static const char* const kKeys[] = {"gamma",           "contrast",  "brightness", "whitelevel",
                                             "filterradius",    "weightthreshold", "roughness", "opacity",
                                             "randomness",      "maxiter"};
@@ -122,14 +112,14 @@ void ReadInsideKey(Fractal* fractal, AttractorParameters* a, const char* key, co
     } else if (strcmp(key, "repeat") == 0) {
         a->WrapAround = strcmp(value, "yes") == 0;
     } else if (strcmp(key, "solid") == 0) {
-        if (ReadInt(value, &n))
+        if (ReadIntValue(value, &n))
             SetPackedColour(a->SolidColor, n);
     } else if (strcmp(key, "background") == 0) {
-        if (ReadInt(value, &n))
+        if (ReadIntValue(value, &n))
             SetPackedColour(a->BackgroundColor, n);
     } else if (strcmp(key, "density") == 0 || strcmp(key, "accel") == 0 || strcmp(key, "smooth") == 0 ||
                strcmp(key, "offset") == 0) {
-        if (!ReadDouble(value, &d))
+        if (!ReadRealValue(value, &d))
             return;
         double* field = key[0] == 'd' ? &a->Density : key[0] == 'a' ? &a->Accel : key[0] == 's' ? &a->Smooth
                                                                                                : &a->Offset;
@@ -150,7 +140,7 @@ void ReadDimensionalKey(AttractorParameters* a, const char* key, const char* val
         double* target = key[0] == 'v' ? &a->Viewpoint_x : key[0] == 'o' ? &a->Obs_x : &a->top_x;
         memcpy(target, v, sizeof v);
     } else if (strcmp(key, "fieldofview") == 0) {
-        if (ReadDouble(value, &v[0]))
+        if (ReadRealValue(value, &v[0]))
             a->FieldOfView = v[0];
     }
 }
@@ -159,10 +149,10 @@ void ReadIterationKey(AttractorFormula* map, const char* key, const char* value)
 {
     double d;
     if (strcmp(key, "weight") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             map->weight = d;
     } else if (strcmp(key, "color") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             map->colour = d;
     } else if (strcmp(key, "hide") == 0) {
         map->flags = ParseBool(value) ? 1 : 0;
@@ -224,19 +214,19 @@ void WriteAttractorSections(TextWriter& writer, Fractal* fractal, int sectionMas
         Number(writer, "randomness", "%.2lf", a->Randomness);
     }
     if (sectionMask & 0x400) {
-        Item(writer, EntryFormat("previewpixels=%d", a->PreviewPixels));
-        Item(writer, EntryFormat("followobject=%s", YesNo(a->followObject)));
+        writer.WriteItem(EntryFormat("previewpixels=%d", a->PreviewPixels));
+        writer.WriteItem(EntryFormat("followobject=%s", YesNo(a->followObject)));
         Number(writer, "gamma", "%.2lf", a->Gamma);
         Number(writer, "contrast", "%.2lf", a->Contrast);
         Number(writer, "weightthreshold", "%.2lf", a->weightThreshold);
-        Item(writer, EntryFormat("weightradius=%d", a->weightRadius));
+        writer.WriteItem(EntryFormat("weightradius=%d", a->weightRadius));
         Number(writer, "roughness", "%.8lf", a->Roughness);
-        Item(writer, EntryFormat("rendermode=%s", NameOf(kRenderModes, a->RenderMode)));
+        writer.WriteItem(EntryFormat("rendermode=%s", NameOf(kRenderModes, a->RenderMode)));
         Number(writer, "opacity", "%.2lf", a->opacity);
         Number(writer, "brightness", "%.2lf", a->Brightness);
         Number(writer, "whitelevel", "%.2lf", a->WhiteLevel);
         Number(writer, "filterradius", "%.2lf", a->FilterRadius);
-        Item(writer, EntryFormat("oversample=%s", NameOf(kOversampling, a->Oversample)));
+        writer.WriteItem(EntryFormat("oversample=%s", NameOf(kOversampling, a->Oversample)));
     }
     if (sectionMask & 0x80) {
         for (ListNode* n = a->formulas.GetHead(); n; n = n->next) {
@@ -244,12 +234,12 @@ void WriteAttractorSections(TextWriter& writer, Fractal* fractal, int sectionMas
             writer.WriteSection("iteration:");
             Number(writer, "weight", "%.2lf", map->weight);
             Number(writer, "color", "%.2lf", map->colour);
-            Item(writer, EntryFormat("hide=%s", YesNo(map->flags)));
+            writer.WriteItem(EntryFormat("hide=%s", YesNo(map->flags)));
             for (ListNode* m = map->transformations.GetHead(); m; m = m->next) {
                 AttractorTransformation* t = static_cast<AttractorTransformation*>(m);
                 writer.WriteSection("pixeltransformation:");
-                Item(writer, EntryFormat("filename=\"%s\"", t->fileName));
-                Item(writer, EntryFormat("entry=\"%s\"", t->entryName));
+                writer.WriteItem(EntryFormat("filename=\"%s\"", t->fileName));
+                writer.WriteItem(EntryFormat("entry=\"%s\"", t->entryName));
                 if (t->final)
                     writer.WriteItem("postTransform=\"true\"");
                 if (t->hidden)
@@ -262,26 +252,26 @@ void WriteAttractorSections(TextWriter& writer, Fractal* fractal, int sectionMas
     if (sectionMask & 0x100) {
         writer.WriteSection("inside:");
         if (a->colouring.holder && a->colouring.holder->text) {
-            Item(writer, EntryFormat("filename=\"%s\"", a->colouring.fileName));
-            Item(writer, EntryFormat("entry=\"%s\"", a->colouring.entryName));
+            writer.WriteItem(EntryFormat("filename=\"%s\"", a->colouring.fileName));
+            writer.WriteItem(EntryFormat("entry=\"%s\"", a->colouring.entryName));
             WriteFormulaParameters(writer, &a->colouring.parameters);
             WriteFormulaFunctions(writer, &a->colouring.functions);
         }
-        Item(writer, EntryFormat("density=%.14lg", a->Density));
-        Item(writer, EntryFormat("accel=%.14lg", a->Accel));
-        Item(writer, EntryFormat("smooth=%.14lg", a->Smooth));
-        Item(writer, EntryFormat("transfer=%s", NameOf(g_TransferNames, a->Transfer)));
-        Item(writer, EntryFormat("repeat=%s", YesNo(a->WrapAround)));
-        Item(writer, EntryFormat("offset=%.14lg", a->Offset));
-        Item(writer, EntryFormat("solid=%d", PackedColour(a->SolidColor)));
-        Item(writer, EntryFormat("background=%d", PackedColour(a->BackgroundColor)));
+        writer.WriteItem(EntryFormat("density=%.14lg", a->Density));
+        writer.WriteItem(EntryFormat("accel=%.14lg", a->Accel));
+        writer.WriteItem(EntryFormat("smooth=%.14lg", a->Smooth));
+        writer.WriteItem(EntryFormat("transfer=%s", NameOf(g_TransferNames, a->Transfer)));
+        writer.WriteItem(EntryFormat("repeat=%s", YesNo(a->WrapAround)));
+        writer.WriteItem(EntryFormat("offset=%.14lg", a->Offset));
+        writer.WriteItem(EntryFormat("solid=%d", PackedColour(a->SolidColor)));
+        writer.WriteItem(EntryFormat("background=%d", PackedColour(a->BackgroundColor)));
     }
     if (sectionMask & 0x800) {
         writer.WriteSection("dimensional:");
-        Item(writer, EntryFormat("observer=%.14lg/%.14lg/%.14lg", a->Obs_x, a->Obs_y, a->Obs_z));
-        Item(writer, EntryFormat("topview=%.14lg/%.14lg/%.14lg", a->top_x, a->top_y, a->top_z));
-        Item(writer, EntryFormat("viewpoint=%.14lg/%.14lg/%.14lg", a->Viewpoint_x, a->Viewpoint_y, a->Viewpoint_z));
-        Item(writer, EntryFormat("fieldofview=%.14lg", a->FieldOfView));
+        writer.WriteItem(EntryFormat("observer=%.14lg/%.14lg/%.14lg", a->Obs_x, a->Obs_y, a->Obs_z));
+        writer.WriteItem(EntryFormat("topview=%.14lg/%.14lg/%.14lg", a->top_x, a->top_y, a->top_z));
+        writer.WriteItem(EntryFormat("viewpoint=%.14lg/%.14lg/%.14lg", a->Viewpoint_x, a->Viewpoint_y, a->Viewpoint_z));
+        writer.WriteItem(EntryFormat("fieldofview=%.14lg", a->FieldOfView));
         for (int i = 0; i < 8; ++i)
             WriteLightItems(writer, a->lights, nullptr, i);
     }

@@ -32,11 +32,6 @@ enum {
     SEC_ALPHA = 104,
 };
 
-const char* YesNo(int flag)
-{
-    return flag ? "yes" : "no";
-}
-
 bool IsYes(const char* value)
 {
     return _stricmp(value, "yes") == 0;
@@ -58,21 +53,6 @@ void SetLowRed(uint8_t* rgb, int colour)
     rgb[2] = (uint8_t)((colour >> 16) & 0xFF);
 }
 
-bool ReadInt(const char* value, int* out)
-{
-    return sscanf(value, "%d", out) == 1;
-}
-
-bool ReadDouble(const char* value, double* out)
-{
-    return sscanf(value, "%lf", out) == 1;
-}
-
-void WriteItem(TextWriter& writer, const std::string& item)
-{
-    writer.WriteItem(item.c_str());
-}
-
 // ----- layers
 
 void ReadLayerKey(Layer* layer, const char* key, const char* value)
@@ -84,13 +64,13 @@ void ReadLayerKey(Layer* layer, const char* key, const char* value)
         int mode = NameIndex(g_MergeModeFileNames, value);
         layer->mergeMode = mode < 0 ? 0 : mode;
     } else if (strcmp(key, "opacity") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             layer->opacity = d;
     } else if (strcmp(key, "leftoffset") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             layer->leftOffset = d;
     } else if (strcmp(key, "bottomoffset") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             layer->bottomOffset = d;
     } else if (strcmp(key, "visible") == 0) {
         layer->visible = IsYes(value);
@@ -125,17 +105,17 @@ void ReadImportedLayerKey(Fractal* fractal, Layer* layer, const char* key, const
             layer->mergeMode = mode < 0 ? 0 : mode;
         }
     } else if (strcmp(key, "opacity") == 0) {
-        if (layer && ReadDouble(value, &d))
+        if (layer && ReadRealValue(value, &d))
             layer->opacity = d;
     } else if (strcmp(key, "insolid") == 0 || strcmp(key, "outsolid") == 0 || strcmp(key, "mapsolid") == 0) {
-        if (!block || !ReadInt(value, &n))
+        if (!block || !ReadIntValue(value, &n))
             return;
         uint8_t* rgb = key[0] == 'i'   ? block->insideColouring.SolidColor
                        : key[0] == 'o' ? block->outsideColouring.SolidColor
                                        : block->SolidColorTransformation;
         SetLowRed(rgb, n);
     } else if (strcmp(key, "inalpha") == 0 || strcmp(key, "outalpha") == 0 || strcmp(key, "mapalpha") == 0) {
-        if (!block || !ReadInt(value, &n))
+        if (!block || !ReadIntValue(value, &n))
             return;
         int* opacity = key[0] == 'i'   ? &block->insideColouring.SolidOpacity
                        : key[0] == 'o' ? &block->outsideColouring.SolidOpacity
@@ -173,7 +153,7 @@ void ReadMappingKey(Fractal* fractal, const char* key, char* value)
         view->TopLeftI = im;
         view->BottomRightI = im;
     } else if (strcmp(key, "magn") == 0) {
-        if (!ReadDouble(value, &d) || d == 0.0)
+        if (!ReadRealValue(value, &d) || d == 0.0)
             return;
         double r = fractal->header->Width > 0 ? (double)fractal->header->Height / fractal->header->Width : 0.75;
         double halfWidth, halfHeight;
@@ -194,7 +174,7 @@ void ReadMappingKey(Fractal* fractal, const char* key, char* value)
         view->BottomRightI = centreI - h;
         view->Stretch = 0;
     } else if (strcmp(key, "angle") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             view->Angle = -d;
     }
 }
@@ -229,13 +209,13 @@ void ReadGradientKey(Palette* palette, const char* key, const char* value)
             palette->InsertKnot(2, a, ClampComponent(d));
         }
     } else if (_stricmp(key, "Offset") == 0) {
-        if (ReadDouble(value, &a))
+        if (ReadRealValue(value, &a))
             palette->offset = a;
     } else if (strcmp(key, "indexR") == 0 || strcmp(key, "indexG") == 0 || strcmp(key, "indexB") == 0) {
-        if (ReadInt(value, &n))
+        if (ReadIntValue(value, &n))
             palette->pendingIndex = n + (key[5] == 'R' ? 0 : key[5] == 'G' ? 256 : 512);
     } else if (strcmp(key, "component") == 0) {
-        if (!ReadDouble(value, &a))
+        if (!ReadRealValue(value, &a))
             return;
         int i = (int)palette->pendingIndex;
         int channel = i < 256 ? 0 : i < 512 ? 1 : 2;
@@ -254,10 +234,10 @@ void ReadImportedGradientKey(Palette* palette, const char* key, const char* valu
     int colour;
     if (strcmp(key, "index") == 0) {
         double d;
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             palette->pendingIndex = d;
     } else if (strcmp(key, "color") == 0) {
-        if (!ReadInt(value, &colour))
+        if (!ReadIntValue(value, &colour))
             return;
         double scaled = floor(palette->pendingIndex * PALETTE_SIZE / 400.0 + 0.5);
         // An index outside 0..400 would land outside the gradient.
@@ -302,12 +282,12 @@ void ReadAlphaKey(AlphaChannel* alpha, const char* key, const char* value)
 {
     double d;
     if (strcmp(key, "index") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             alpha->pendingIndex = d;
     } else if (strcmp(key, "alpha") == 0 || strcmp(key, "opacity") == 0) {
         // The point goes where the index said, fraction included, so that
         // a point the writer gave more digits comes back where it was.
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             alpha->points.Append(new CurveKnot(alpha->pendingIndex, ClampComponent(d)));
     } else if (strcmp(key, "smooth") == 0) {
         alpha->smooth = strcmp(value, "yes") == 0 ? 3 : 0;
@@ -316,7 +296,7 @@ void ReadAlphaKey(AlphaChannel* alpha, const char* key, const char* value)
     } else if (_stricmp(key, "dragknotmode") == 0) {
         alpha->dragknotmode = _stricmp(value, "local") == 0 ? 1 : 0;
     } else if (_stricmp(key, "Offset") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             alpha->offset = d;
     }
 }
@@ -340,16 +320,16 @@ void WriteLayer(TextWriter& writer, Layer* layer, Fractal* layered)
     (void)layered;
     writer.WriteSection("layer:");
     const char* caption = layer->fractal ? layer->fractal->name : layer->name;
-    WriteItem(writer, EntryFormat("caption=\"%s\"", caption));
-    WriteItem(writer, "opacity=" + ExactNumber("%.2lf", layer->opacity));
-    WriteItem(writer, EntryFormat("visible=%s", YesNo(layer->visible)));
+    writer.WriteItem(EntryFormat("caption=\"%s\"", caption));
+    writer.WriteItem("opacity=" + ExactNumber("%.2lf", layer->opacity));
+    writer.WriteItem(EntryFormat("visible=%s", YesNo(layer->visible)));
     if (layer->mask)
         writer.WriteItem("mask=yes");
     int mode = layer->mergeMode >= 0 && layer->mergeMode <= 18 ? layer->mergeMode : 0;
-    WriteItem(writer, EntryFormat("mergemode=\"%s\"", g_MergeModeFileNames[mode]));
-    WriteItem(writer, "leftoffset=" + ExactNumber("%.0lf", layer->leftOffset));
-    WriteItem(writer, "bottomoffset=" + ExactNumber("%.0lf", layer->bottomOffset));
-    WriteItem(writer, EntryFormat("usesAlpha=\"%s\"", YesNo(layer->usesAlpha)));
+    writer.WriteItem(EntryFormat("mergemode=\"%s\"", g_MergeModeFileNames[mode]));
+    writer.WriteItem("leftoffset=" + ExactNumber("%.0lf", layer->leftOffset));
+    writer.WriteItem("bottomoffset=" + ExactNumber("%.0lf", layer->bottomOffset));
+    writer.WriteItem(EntryFormat("usesAlpha=\"%s\"", YesNo(layer->usesAlpha)));
     writer.WriteSection("layerfractal:");
     if (layer->fractal) {
         fflush(writer.file);
@@ -362,18 +342,18 @@ void WriteGradientSection(TextWriter& writer, Fractal* fractal)
 {
     const Palette& p = fractal->palette;
     writer.WriteSection("gradient:");
-    WriteItem(writer, EntryFormat("smooth=%s", YesNo(p.smooth)));
+    writer.WriteItem(EntryFormat("smooth=%s", YesNo(p.smooth)));
     const char* model = ColorModelName(p.colormodel);
-    WriteItem(writer, EntryFormat("colormodel=%s", model ? model : "CM_RGB"));
-    WriteItem(writer, EntryFormat("knotmode=%s", p.knotmode == KNOTMODE_ALL ? "all" : "each"));
-    WriteItem(writer, EntryFormat("dragknotmode=%s", p.dragknotmode ? "local" : "global"));
-    WriteItem(writer, "Offset=" + ExactNumber("%.2lg", p.offset));
+    writer.WriteItem(EntryFormat("colormodel=%s", model ? model : "CM_RGB"));
+    writer.WriteItem(EntryFormat("knotmode=%s", p.knotmode == KNOTMODE_ALL ? "all" : "each"));
+    writer.WriteItem(EntryFormat("dragknotmode=%s", p.dragknotmode ? "local" : "global"));
+    writer.WriteItem("Offset=" + ExactNumber("%.2lg", p.offset));
     if (p.knotmode == KNOTMODE_ALL) {
         int i = 0;
         for (ListNode* n = p.knots[0].GetHead(); n; n = n->next, ++i) {
             const CurveKnot* g = KnotAt(p.knots[1], i);
             const CurveKnot* b = KnotAt(p.knots[2], i);
-            WriteItem(writer, "knotrgb=(" + ExactNumber("%.0lf", AsKnot(n)->x) + "," +
+            writer.WriteItem("knotrgb=(" + ExactNumber("%.0lf", AsKnot(n)->x) + "," +
                                   ExactNumber("%.0lf", AsKnot(n)->y) + "," + ExactNumber("%.0lf", g ? g->y : 0.0) +
                                   "," + ExactNumber("%.0lf", b ? b->y : 0.0) + ")");
         }
@@ -381,7 +361,7 @@ void WriteGradientSection(TextWriter& writer, Fractal* fractal)
     }
     for (int channel = 0; channel < 3; ++channel)
         for (ListNode* n = p.knots[channel].GetHead(); n; n = n->next)
-            WriteItem(writer, std::string(kChannelKeys[channel]) + "=(" + ExactNumber("%.0lf", AsKnot(n)->x) + "," +
+            writer.WriteItem(std::string(kChannelKeys[channel]) + "=(" + ExactNumber("%.0lf", AsKnot(n)->x) + "," +
                                   ExactNumber("%.0lf", AsKnot(n)->y) + ")");
 }
 
@@ -391,12 +371,12 @@ void WriteAlphaSection(TextWriter& writer, Fractal* fractal)
     if (fractal->header->Type != FT_ESCAPETIME || AlphaIsPlain(a))
         return;
     writer.WriteSection("alpha:");
-    WriteItem(writer, EntryFormat("smooth=%s", YesNo(a.smooth)));
-    WriteItem(writer, "Offset=" + ExactNumber("%.1lg", a.offset));
-    WriteItem(writer, EntryFormat("dragknotmode=%s", a.dragknotmode ? "local" : "global"));
+    writer.WriteItem(EntryFormat("smooth=%s", YesNo(a.smooth)));
+    writer.WriteItem("Offset=" + ExactNumber("%.1lg", a.offset));
+    writer.WriteItem(EntryFormat("dragknotmode=%s", a.dragknotmode ? "local" : "global"));
     for (ListNode* n = a.points.GetHead(); n; n = n->next) {
-        WriteItem(writer, "index=" + ExactNumber("%.0lf", AsKnot(n)->x));
-        WriteItem(writer, "alpha=" + ExactNumber("%.1lf", AsKnot(n)->y));
+        writer.WriteItem("index=" + ExactNumber("%.0lf", AsKnot(n)->x));
+        writer.WriteItem("alpha=" + ExactNumber("%.1lf", AsKnot(n)->y));
     }
 }
 
@@ -406,7 +386,7 @@ void WriteHeightKnots(TextWriter& writer, Fractal* fractal)
         return;
     bool first = true;
     for (ListNode* n = fractal->params3D->ControlPointList->GetHead(); n; n = n->next) {
-        WriteItem(writer, std::string(first ? "FirstKnot=(" : "Knot=(") + ExactNumber("%.1lf", AsKnot(n)->x) + "," +
+        writer.WriteItem(std::string(first ? "FirstKnot=(" : "Knot=(") + ExactNumber("%.1lf", AsKnot(n)->x) + "," +
                               ExactNumber("%.1lf", AsKnot(n)->y) + ")");
         first = false;
     }
@@ -459,7 +439,7 @@ int ReadKnotKey(Fractal* fractal, int section, const char* key, const char* valu
     double x, y;
     int n;
     if (_strnicmp(key, "knotx", 5) == 0 || _strnicmp(key, "knoty", 5) == 0) {
-        if (sscanf(key + 5, "%d", &n) != 1 || !ReadDouble(value, &x))
+        if (sscanf(key + 5, "%d", &n) != 1 || !ReadRealValue(value, &x))
             return 0;
         CurveKnot* found = nullptr;
         for (ListNode* k = list->GetHead(); k && !found; k = k->next)

@@ -25,3 +25,15 @@ inline double ClampComponent(double value)
 
 // The text with blanks and tabs around it removed.
 std::string TrimmedNumber(const char* text);
+
+// A decimal integer (leading blanks and a sign allowed, the rest of the text
+// ignored), clamped to the 32-bit range. False when no digit starts it.
+bool ReadIntValue(const char* text, int* out);
+// A real number as "%lf" reads it; false when none starts the text.
+bool ReadRealValue(const char* text, double* out);
+
+// "yes" or "no", as entries write switches.
+inline const char* YesNo(int flag)
+{
+    return flag ? "yes" : "no";
+}

@@ -34,16 +34,6 @@
 
 namespace {
 
-void Item(TextWriter& writer, const std::string& text)
-{
-    writer.WriteItem(text.c_str());
-}
-
-const char* YesNo(int flag)
-{
-    return flag ? "yes" : "no";
-}
-
 bool HasSource(const FormulaHolder* holder)
 {
     return holder && holder->text && holder->text[0];
@@ -51,8 +41,8 @@ bool HasSource(const FormulaHolder* holder)
 
 void WriteNames(TextWriter& writer, const char* fileName, const char* entryName)
 {
-    Item(writer, EntryFormat("filename=\"%s\"", fileName));
-    Item(writer, EntryFormat("entry=\"%s\"", entryName));
+    writer.WriteItem(EntryFormat("filename=\"%s\"", fileName));
+    writer.WriteItem(EntryFormat("entry=\"%s\"", entryName));
 }
 
 void WriteColouring(TextWriter& writer, const char* header, const FormulaSlot& slot, const ColouringSettings& c)
@@ -63,15 +53,15 @@ void WriteColouring(TextWriter& writer, const char* header, const FormulaSlot& s
         WriteFormulaParameters(writer, &slot.parameters);
         WriteFormulaFunctions(writer, &slot.functions);
     }
-    Item(writer, EntryFormat("density=%.14lg", c.Density));
-    Item(writer, EntryFormat("accel=%.14lg", c.Accel));
-    Item(writer, EntryFormat("smooth=%.14lg", c.Smooth));
+    writer.WriteItem(EntryFormat("density=%.14lg", c.Density));
+    writer.WriteItem(EntryFormat("accel=%.14lg", c.Accel));
+    writer.WriteItem(EntryFormat("smooth=%.14lg", c.Smooth));
     int mapping = c.Mapping >= 0 && c.Mapping < 10 ? c.Mapping : 0;
-    Item(writer, EntryFormat("transfer=%s", g_TransferNames[mapping]));
-    Item(writer, EntryFormat("repeat=%s", YesNo(c.WrapAround)));
-    Item(writer, EntryFormat("offset=%.14lg", c.Offset));
-    Item(writer, EntryFormat("solid=%d", (int)RgbFromBytes(c.SolidColor)));
-    Item(writer, EntryFormat("alpha=%d", c.SolidOpacity));
+    writer.WriteItem(EntryFormat("transfer=%s", g_TransferNames[mapping]));
+    writer.WriteItem(EntryFormat("repeat=%s", YesNo(c.WrapAround)));
+    writer.WriteItem(EntryFormat("offset=%.14lg", c.Offset));
+    writer.WriteItem(EntryFormat("solid=%d", (int)RgbFromBytes(c.SolidColor)));
+    writer.WriteItem(EntryFormat("alpha=%d", c.SolidOpacity));
 }
 
 // The index of value in a null-ended name list (without case), or -1.
@@ -93,16 +83,12 @@ void SetIndex(int* field, const char* const* names, const char* value)
 // A decimal integer; the field keeps its value when the text is none.
 void ReadInt(int* field, const char* value)
 {
-    int v;
-    if (sscanf(value, "%d", &v) == 1)
-        *field = v;
+    ReadIntValue(value, field);
 }
 
 void ReadDouble(double* field, const char* value)
 {
-    double v;
-    if (sscanf(value, "%lf", &v) == 1)
-        *field = v;
+    ReadRealValue(value, field);
 }
 
 void SetColour(uint8_t* rgb, unsigned int value)
@@ -256,7 +242,7 @@ void WriteEscapeTimeSections(TextWriter& writer, Fractal* fractal, int sectionMa
             const FormulaInstance* t = static_cast<const FormulaInstance*>(n);
             writer.WriteSection("transform:");
             WriteNames(writer, t->fileName, t->entryName);
-            Item(writer, EntryFormat("enabled=%s", YesNo(t->active)));
+            writer.WriteItem(EntryFormat("enabled=%s", YesNo(t->active)));
             WriteFormulaParameters(writer, &t->parameters);
             WriteFormulaFunctions(writer, &t->functions);
         }
@@ -264,16 +250,16 @@ void WriteEscapeTimeSections(TextWriter& writer, Fractal* fractal, int sectionMa
     if (sectionMask & 0x80) {
         writer.WriteSection("formula:");
         WriteNames(writer, b->iteration.fileName, b->iteration.entryName);
-        Item(writer, EntryFormat("mapsolid=%d", (int)RgbFromBytes(b->SolidColorTransformation)));
-        Item(writer, EntryFormat("mapalpha=%d", b->SolidOpacityTransformation));
+        writer.WriteItem(EntryFormat("mapsolid=%d", (int)RgbFromBytes(b->SolidColorTransformation)));
+        writer.WriteItem(EntryFormat("mapalpha=%d", b->SolidOpacityTransformation));
         WriteFormulaParameters(writer, &b->iteration.parameters);
         WriteFormulaFunctions(writer, &b->iteration.functions);
-        Item(writer, EntryFormat("maxiter=%d", b->MaxIter));
-        Item(writer, EntryFormat("passes=\"%s\"", g_PassNames[b->Passes >= 0 && b->Passes < 4 ? b->Passes : 2]));
+        writer.WriteItem(EntryFormat("maxiter=%d", b->MaxIter));
+        writer.WriteItem(EntryFormat("passes=\"%s\"", g_PassNames[b->Passes >= 0 && b->Passes < 4 ? b->Passes : 2]));
         int periodicity = b->Periodicity >= 0 && b->Periodicity < 6 ? b->Periodicity : 3;
-        Item(writer, EntryFormat("percheck=\"%s\"", g_PeriodicityNames[periodicity]));
+        writer.WriteItem(EntryFormat("percheck=\"%s\"", g_PeriodicityNames[periodicity]));
         int eliminate = b->Eliminate >= 0 && b->Eliminate < 3 ? b->Eliminate : 2;
-        Item(writer, EntryFormat("elimination=\"%s\"", g_EliminateNames[eliminate]));
+        writer.WriteItem(EntryFormat("elimination=\"%s\"", g_EliminateNames[eliminate]));
     }
     if (sectionMask & 0x100)
         WriteColouring(writer, "inside:", b->inside, b->insideColouring);

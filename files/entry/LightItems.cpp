@@ -12,16 +12,6 @@
 #include "files/entry/EntryFormat.h"
 #include "files/entry/TextWriter.h"
 
-const char* YesNo(int flag)
-{
-    return flag ? "yes" : "no";
-}
-
-void Item(TextWriter& writer, const std::string& text)
-{
-    writer.WriteItem(text.c_str());
-}
-
 int PackedColour(const uint8_t* rgb)
 {
     return rgb[0] * 65536 + rgb[1] * 256 + rgb[2];

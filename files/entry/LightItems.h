@@ -9,10 +9,7 @@
 class TextWriter;
 struct LightBlock;
 
-// Small pieces both section writers use: "yes"/"no", one item, and a
-// colour packed as 0xRRGGBB.
-const char* YesNo(int flag);
-void Item(TextWriter& writer, const std::string& text);
+// A colour packed as 0xRRGGBB, as both section writers store it.
 int PackedColour(const uint8_t* rgb);
 void SetPackedColour(uint8_t* rgb, int colour);
 

@@ -1,16 +1,10 @@
-// Value parsing shared by the base-key reader and the Fractint-key reader:
-// numbers that clamp to their field's range and leave the field alone when
-// the text is not a number, and the escape-time side of the old and
-// Fractint keys (BaseKeys.cpp dispatches, FractintKeys.cpp maps).
+// The escape-time side of the old and Fractint keys, shared by the
+// base-key reader (BaseKeys.cpp dispatches) and FractintKeys.cpp (maps).
 #pragma once
 
-class Fractal;
+#include "files/entry/EntryFormat.h"
 
-// A decimal integer (leading blanks and a sign allowed, the rest of the text
-// ignored), clamped to the 32-bit range. False when no digit starts it.
-bool ReadIntValue(const char* text, int* out);
-// A real number as "%lf" reads it; false when none starts the text.
-bool ReadRealValue(const char* text, double* out);
+class Fractal;
 
 // The keys that map onto the escape-time block and its formula slots:
 // consumed (1) or handed back (0), with the same contract as ReadOldKeys.

@@ -30,13 +30,13 @@ enum { SEC_FORMULA = 2, SEC_INSIDE = 3, SEC_DIMENSIONAL = 7, SEC_LIGHTING = 8 };
 void Real(TextWriter& writer, const char* key, double value, const double* old)
 {
     if (!old || *old != value)
-        Item(writer, EntryFormat("%s=%.14lg", key, value));
+        writer.WriteItem(EntryFormat("%s=%.14lg", key, value));
 }
 
 void Integer(TextWriter& writer, const char* key, int value, const int* old)
 {
     if (!old || *old != value)
-        Item(writer, EntryFormat("%s=%d", key, value));
+        writer.WriteItem(EntryFormat("%s=%d", key, value));
 }
 
 void Vector(TextWriter& writer, const char* key, const double* v, const double* old, int count)
@@ -47,7 +47,7 @@ void Vector(TextWriter& writer, const char* key, const double* v, const double* 
     text += "=";
     for (int k = 0; k < count; ++k)
         text += EntryFormat(k ? "/%.14lg" : "%.14lg", v[k]);
-    Item(writer, text);
+    writer.WriteItem(text);
 }
 
 const char* TransferName(int transfer)
@@ -62,16 +62,6 @@ void CopyFileName(char* target, const char* value)
 {
     lstrcpynA(target, value, 64);
     MapImportedExtension(target);
-}
-
-bool ReadInt(const char* value, int* out)
-{
-    return sscanf(value, "%d", out) == 1;
-}
-
-bool ReadDouble(const char* value, double* out)
-{
-    return sscanf(value, "%lf", out) == 1;
 }
 
 int TransferIndex(const char* value)
@@ -94,22 +84,22 @@ void ReadFormulaKey(Fractal* fractal, QuaternionParameters* q, const char* key, 
         LookupAndCompile(q->iteration, fractal, FT_QUATERNION, FK_ITERATION, SK_QUATERNION);
         ApplyQuaternionFormulaDefaults(q, fractal, 0, 0);
     } else if (strcmp(key, "maxiter") == 0) {
-        if (ReadInt(value, &n))
+        if (ReadIntValue(value, &n))
             q->MaxIter = n;
     } else if (strcmp(key, "precision") == 0) {
-        if (ReadInt(value, &n))
+        if (ReadIntValue(value, &n))
             q->precision = n;
     } else if (strcmp(key, "highresmult") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             q->HighresMult = d;
     } else if (strcmp(key, "backtrace") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             q->Backtrace = d;
     } else if (strcmp(key, "maxjump") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             q->Maxjump = d;
     } else if (strcmp(key, "percheck") == 0) {
-        if (ReadInt(value, &n))
+        if (ReadIntValue(value, &n))
             q->calculationMode = n;
     } else if (strcmp(key, "normal") == 0) {
         if (ReadVector(value, v, 4)) {
@@ -128,7 +118,7 @@ void ReadFormulaKey(Fractal* fractal, QuaternionParameters* q, const char* key, 
     } else if (strcmp(key, "passmult") == 0) {
         // The pass multiplier of old entries becomes a precision of at
         // least 8 (its binary logarithm plus one).
-        if (ReadDouble(value, &d) && d > 0) {
+        if (ReadRealValue(value, &d) && d > 0) {
             int p = (int)floor(log(d) / log(2.0)) + 1;
             q->precision = p < 8 ? 8 : p;
         }
@@ -148,16 +138,16 @@ void ReadInsideKey(Fractal* fractal, QuaternionParameters* q, const char* key, c
         LookupAndCompile(q->colouring, fractal, FT_QUATERNION, FK_COLORING, SK_QUATERNION);
         ApplyFormulaParameters(fractal, &q->colouring.parameters, &q->colouring.functions, q->colouring.holder, 1);
     } else if (strcmp(key, "density") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             q->Density = d;
     } else if (strcmp(key, "accel") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             q->Accel = d;
     } else if (strcmp(key, "smooth") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             q->Smooth = d;
     } else if (strcmp(key, "offset") == 0) {
-        if (ReadDouble(value, &d))
+        if (ReadRealValue(value, &d))
             q->Offset = d;
     } else if (strcmp(key, "transfer") == 0) {
         n = TransferIndex(value);
@@ -166,10 +156,10 @@ void ReadInsideKey(Fractal* fractal, QuaternionParameters* q, const char* key, c
     } else if (strcmp(key, "repeat") == 0) {
         q->WrapAround = strcmp(value, "yes") == 0;
     } else if (strcmp(key, "solid") == 0) {
-        if (ReadInt(value, &n))
+        if (ReadIntValue(value, &n))
             SetPackedColour(q->SolidColor, n);
     } else if (strcmp(key, "background") == 0) {
-        if (ReadInt(value, &n))
+        if (ReadIntValue(value, &n))
             SetPackedColour(q->BackgroundColor, n);
     } else {
         ReadParmValue(&q->colouring.parameters, &q->colouring.functions, key, value, false);
@@ -187,7 +177,7 @@ void ReadDimensionalKey(QuaternionParameters* q, const char* key, const char* va
         memcpy(target, v, sizeof v);
     } else if (strcmp(key, "relativeToViewpoint") == 0) {
         q->relativeToViewpoint = strcmp(value, "yes") == 0 || strcmp(value, "1") == 0;
-    } else if (ReadDouble(value, &d)) {
+    } else if (ReadRealValue(value, &d)) {
         if (strcmp(key, "backClippingPlane") == 0 || strcmp(key, "cdistance") == 0)
             q->backClippingPlane = d;
         else if (strcmp(key, "frontClippingPlane") == 0)
@@ -207,11 +197,11 @@ void ReadLightingKey(QuaternionParameters* q, const char* key, const char* value
     double d;
     int n;
     if (_stricmp(key, "lightModel") == 0) {
-        if (ReadInt(value, &n))
+        if (ReadIntValue(value, &n))
             q->LightModel = n;
         return;
     }
-    if (!ReadDouble(value, &d))
+    if (!ReadRealValue(value, &d))
         return;
     if (strcmp(key, "hlightangle") == 0)
         q->lightAngleH = d;
@@ -242,19 +232,19 @@ void WriteQuaternionSections(TextWriter& writer, Fractal* fractal, Fractal* defa
         for (ListNode* n = q->transformations.GetHead(); n; n = n->next) {
             FormulaInstance* t = static_cast<FormulaInstance*>(n);
             writer.WriteSection("transform:");
-            Item(writer, EntryFormat("filename=\"%s\"", t->fileName));
-            Item(writer, EntryFormat("entry=\"%s\"", t->entryName));
+            writer.WriteItem(EntryFormat("filename=\"%s\"", t->fileName));
+            writer.WriteItem(EntryFormat("entry=\"%s\"", t->entryName));
             WriteFormulaParameters(writer, &t->parameters);
             WriteFormulaFunctions(writer, &t->functions);
         }
     }
     if (sectionMask & 0x80) {
         writer.WriteSection("formula:");
-        Item(writer, EntryFormat("filename=\"%s\"", q->iteration.fileName));
-        Item(writer, EntryFormat("entry=\"%s\"", q->iteration.entryName));
+        writer.WriteItem(EntryFormat("filename=\"%s\"", q->iteration.fileName));
+        writer.WriteItem(EntryFormat("entry=\"%s\"", q->iteration.entryName));
         WriteFormulaParameters(writer, &q->iteration.parameters);
         WriteFormulaFunctions(writer, &q->iteration.functions);
-        Item(writer, EntryFormat("maxiter=%d", q->MaxIter));
+        writer.WriteItem(EntryFormat("maxiter=%d", q->MaxIter));
     }
     if (sectionMask & 0x400) {
         Integer(writer, "precision", q->precision, d ? &d->precision : nullptr);
@@ -268,8 +258,8 @@ void WriteQuaternionSections(TextWriter& writer, Fractal* fractal, Fractal* defa
     if (sectionMask & 0x100) {
         writer.WriteSection("inside:");
         if (q->colouring.holder && q->colouring.holder->text) {
-            Item(writer, EntryFormat("filename=\"%s\"", q->colouring.fileName));
-            Item(writer, EntryFormat("entry=\"%s\"", q->colouring.entryName));
+            writer.WriteItem(EntryFormat("filename=\"%s\"", q->colouring.fileName));
+            writer.WriteItem(EntryFormat("entry=\"%s\"", q->colouring.entryName));
             WriteFormulaParameters(writer, &q->colouring.parameters);
             WriteFormulaFunctions(writer, &q->colouring.functions);
         }
@@ -277,9 +267,9 @@ void WriteQuaternionSections(TextWriter& writer, Fractal* fractal, Fractal* defa
         Real(writer, "accel", q->Accel, d ? &d->Accel : nullptr);
         Real(writer, "smooth", q->Smooth, d ? &d->Smooth : nullptr);
         if (!d || d->Transfer != q->Transfer)
-            Item(writer, EntryFormat("transfer=%s", TransferName(q->Transfer)));
+            writer.WriteItem(EntryFormat("transfer=%s", TransferName(q->Transfer)));
         if (!d || d->WrapAround != q->WrapAround)
-            Item(writer, EntryFormat("repeat=%s", YesNo(q->WrapAround)));
+            writer.WriteItem(EntryFormat("repeat=%s", YesNo(q->WrapAround)));
         Real(writer, "offset", q->Offset, d ? &d->Offset : nullptr);
         int solid = PackedColour(q->SolidColor), background = PackedColour(q->BackgroundColor);
         int oldSolid = d ? PackedColour(d->SolidColor) : 0, oldBackground = d ? PackedColour(d->BackgroundColor) : 0;
@@ -294,7 +284,7 @@ void WriteQuaternionSections(TextWriter& writer, Fractal* fractal, Fractal* defa
         Real(writer, "backClippingPlane", q->backClippingPlane, d ? &d->backClippingPlane : nullptr);
         Real(writer, "frontClippingPlane", q->frontClippingPlane, d ? &d->frontClippingPlane : nullptr);
         if (!d || d->relativeToViewpoint != q->relativeToViewpoint)
-            Item(writer, EntryFormat("relativeToViewpoint=%s", YesNo(q->relativeToViewpoint)));
+            writer.WriteItem(EntryFormat("relativeToViewpoint=%s", YesNo(q->relativeToViewpoint)));
         Real(writer, "aspectratio", q->aspectRatio, d ? &d->aspectRatio : nullptr);
         Real(writer, "viewangle", q->Viewangle, d ? &d->Viewangle : nullptr);
         writer.WriteSection("lighting:");
@@ -312,7 +302,7 @@ void WriteQuaternionSections(TextWriter& writer, Fractal* fractal, Fractal* defa
             WriteLightItems(writer, q->lights, d ? &d->lights : nullptr, i);
             for (int k = 0; k < 4; ++k)
                 if (!d || defaults[k][i] != values[k][i])
-                    Item(writer, EntryFormat("light%d%s=", i, kColourKeys[k]) + ExactNumber("%.4lg", values[k][i]));
+                    writer.WriteItem(EntryFormat("light%d%s=", i, kColourKeys[k]) + ExactNumber("%.4lg", values[k][i]));
         }
     }
 }

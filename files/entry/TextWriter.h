@@ -4,6 +4,8 @@
 // that end in '\' (the reader joins them again, JoinContinuedLines).
 #pragma once
 
+#include <string>
+
 #include <stdio.h>
 
 class TextWriter {
@@ -12,6 +14,7 @@ public:
 
     // indent is 1 for every item of an entry.
     void WriteItem(const char* item, int indent = 1);
+    void WriteItem(const std::string& item) { WriteItem(item.c_str()); }
     // A header line of its own ("dims:", "gradient:", ...).
     void WriteSection(const char* name);
     // Text that goes straight to the output (comment lines, the frame);
