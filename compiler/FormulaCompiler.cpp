@@ -133,7 +133,7 @@ FormulaCompiler::FormulaCompiler()
       inputSymbols(nullptr), inputFuncParameters(nullptr), kind(FK_ITERATION), insideColoring(0),
       insideMode(0), subKind(SK_PLANE), subKindMask(SUBKIND_MASK_PLANE), symmetry(0), errorCount(0),
       pendingFunction(nullptr), currentFunction(nullptr), savedFunction(nullptr),
-      blockStack(new IntStack(100)), jumpStack(new IntStack(200)), functionCode(nullptr),
+      blockStack(new BlockStack()), jumpStack(new IntStack(200)), functionCode(nullptr),
       outputCode(nullptr), messageText(nullptr), generatedText(nullptr), dataBlock(nullptr),
       fractal(nullptr), parametersConstant(0), codePosition(0), outputPosition(0), declParameter(0),
       declFunction(0), declConst(0), declShared(0), declType(DT_COMPLEX), declPrecision(PREC_DOUBLE),

@@ -12,6 +12,7 @@
 #include "foundation/List.h"
 #include "formulas/FormulaKind.h"
 #include "compiler/FormulaSymbol.h"
+#include "compiler/BlockStack.h"
 #include "compiler/IntStack.h"
 
 class GrowBuffer;
@@ -314,7 +315,7 @@ public:
     FormulaFunction* pendingFunction;
     FormulaFunction* currentFunction;
     FormulaFunction* savedFunction;
-    IntStack* blockStack;            // capacity 100
+    BlockStack* blockStack;
     IntStack* jumpStack;             // capacity 200
     IntStack* workStacks[8];         // 4 x 200, 4 x 100; made by reset
     GrowBuffer* functionCode;        // 5000

@@ -321,19 +321,17 @@ bool isExpressionChar(unsigned char c)
 }
 
 // Depth of a row's context on the block stack: 0 for any block, 1 for "no
-// block" while none is open, entries - i + 2 for a block found i places
-// below the top; -1 when the row does not apply.
-int contextDepth(int context, const IntStack* blocks)
+// block" while none is open, 3 + the position (from the outermost) of the
+// innermost open block of the row's id, so that a row of an inner block wins
+// over one of an outer block; -1 when the row does not apply.
+int contextDepth(int context, const BlockStack* blocks)
 {
     if (context == CONTEXT_ANY)
         return 0;
-    int entries = blocks ? blocks->count() : 0;
-    if (context == CONTEXT_NO_BLOCK && entries == 0)
-        return 1;
-    for (int i = 0; i < entries; ++i)
-        if (blocks->peek(i) == context)
-            return entries - i + 2;
-    return -1;
+    if (context == CONTEXT_NO_BLOCK)
+        return !blocks || blocks->isEmpty() ? 1 : -1;
+    int position = blocks ? blocks->innermost(context) : -1;
+    return position < 0 ? -1 : position + 3;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "document/DocumentHooks.h"
 #include "document/EscapetimeParameters.h"
 #include "document/Layer.h"
+#include "document/Layers.h"
 
 namespace {
 
@@ -36,15 +37,6 @@ int OwnCalculationTime(const FractalHeader& h)
     return (int)(Since(h.CalcStart) - paused);
 }
 
-template <class F>
-void ForEachLayer(const Fractal* f, F&& visit)
-{
-    const LayeredParameters* block = static_cast<const LayeredParameters*>(f->typeParameters);
-    for (ListNode* n = block->layers.GetHead(); n; n = n->next)
-        if (Fractal* layer = static_cast<Layer*>(n)->fractal)
-            visit(layer);
-}
-
 bool IsLayered(const Fractal* f)
 {
     return f->header->Type == FT_LAYERED && f->typeParameters;
@@ -55,7 +47,7 @@ bool IsLayered(const Fractal* f)
 bool AllLayersCalculated(const Fractal* f)
 {
     bool all = true;
-    ForEachLayer(f, [&](Fractal* layer) {
+    ForEachLayerFractal(f, [&](Fractal* layer) {
         int needed = layer->header->Dims ? CS_3D_DONE : CS_IMAGE_DONE;
         if (!layer->task || layer->task->calculationState < needed)
             all = false;
@@ -96,7 +88,7 @@ int Fractal::GetCalculationTime() const
     if (!IsLayered(this))
         return OwnCalculationTime(*header);
     int sum = 0;
-    ForEachLayer(this, [&](Fractal* layer) { sum += layer->GetCalculationTime(); });
+    ForEachLayerFractal(this, [&](Fractal* layer) { sum += layer->GetCalculationTime(); });
     return sum;
 }
 
@@ -108,7 +100,7 @@ double Fractal::GetProgress() const
         return task->progress;
     double sum = 0.0;
     int total = 0;
-    ForEachLayer(this, [&](Fractal* layer) {
+    ForEachLayerFractal(this, [&](Fractal* layer) {
         if (!layer->task || layer->task->progress <= 0.0)
             return;
         int t = layer->GetCalculationTime();
@@ -124,7 +116,7 @@ int Fractal::GetEstimatedCalculationTime() const
         return 0;
     if (IsLayered(this)) {
         int sum = 0;
-        ForEachLayer(this, [&](Fractal* layer) { sum += layer->GetEstimatedCalculationTime(); });
+        ForEachLayerFractal(this, [&](Fractal* layer) { sum += layer->GetEstimatedCalculationTime(); });
         return sum;
     }
     if (header->CalcStart == NO_TIME)

@@ -137,20 +137,3 @@ void LayeredParameters::RemoveAllLayers()
     while (ListNode* first = layers.GetHead())
         RemoveLayer(this, static_cast<Layer*>(first), 1);
 }
-
-void RemoveLayer(LayeredParameters* block, Layer* layer, int deleteFractal)
-{
-    if (!block || !layer)
-        return;
-    block->layers.Remove(layer);
-    Fractal* fractal = layer->fractal;
-    layer->fractal = nullptr;
-    if (fractal) {
-        fractal->folder = fractal->baseFractal ? fractal->baseFractal->folder : nullptr;
-        fractal->baseFractal = nullptr;
-        fractal->layer = nullptr;
-        if (deleteFractal)
-            delete fractal;
-    }
-    delete layer;
-}

@@ -43,6 +43,11 @@ struct EscapetimeParameters : ViewParameters {
     int viewState[2][6];             // reset by a copy
     char viewTexts[2][64];           // reset by a copy
     Fractal* owner;
+    // How the inside and outside colourings map (0 ordinary; 1 or 2 for the
+    // built-in refactoring colourings, 2 when they smooth): set by the
+    // calculation before it starts, read by the colour mapping.
+    int refactorInside = 0;
+    int refactorOutside = 0;
 
 private:
     void ResetViewState();
@@ -67,6 +72,8 @@ extern const char* const g_PassNames[];
 extern const char* const g_PeriodicityNames[];
 extern const char* const g_EliminateNames[];
 
-// Takes a layer record out of the block's list and deletes it with its
-// fractal (the fractal's task must be gone).
+// Takes a layer record out of the block's list and deletes it. Its fractal
+// loses base and record and moves to the base's folder; deleteFractal
+// deletes it (DeleteFractal), the next layer, else the previous one, else
+// the base becoming current when it was current (Layers.cpp).
 void RemoveLayer(LayeredParameters* block, class Layer* layer, int deleteFractal);

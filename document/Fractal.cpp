@@ -303,6 +303,11 @@ Fractal::~Fractal()
 {
     magic = 0;
     Unregister(this);
+    // A fractal deleted without DeleteFractal leaves neither a folder node
+    // nor a layer record pointing at it.
+    UnlinkFromFolder(this);
+    if (layer && layer->fractal == this)
+        layer->fractal = nullptr;
     free(pendingEntryText);
     pendingEntryText = nullptr;
     free(keptEntryText);

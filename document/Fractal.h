@@ -146,6 +146,81 @@ public:
     void GetViewSize(int& width, int& height) const;
     void AdjustAspectRatio();
 
+    // ----- Change commits (calc/task/Commits.cpp)
+    // Records an undo step named undoText, then sends the command that
+    // brings the image up to date; the area and 3D commits do nothing for
+    // types without an area view or a height-field 3D view.
+    int CommitAndRecalculate(int force, const char* undoText);
+    int CommitAreaChange(int force, const char* undoText);
+    int Commit3DChange(int force, const char* undoText);
+    int CommitAndCalculate(int force, const char* undoText);
+    int CommitAndRecolour(int force, const char* undoText);
+    // record 0: the command alone; record and recordOnly: the undo step
+    // alone; record alone: the undo step, then the command when it counted.
+    int ApplyRedraw3D(const char* undoText, int record, int recordOnly);
+    int ApplyRecalculate(const char* undoText, int record, int recordOnly);
+    int ApplyCalculate(const char* undoText, int record, int recordOnly);
+    int ApplyRecolour(const char* undoText, int record, int recordOnly);
+
+    // ----- Folders, selection and listings (Selection.cpp, FractalFolder.cpp)
+    // Refreshes the fractal's caption, its tree item and its line in the
+    // folder's combo box.
+    void UpdateListings();
+    // The window caption from the progress: "Name (42%)", the bare name
+    // before the calculation starts, the frame counter during an animation.
+    void UpdateWindowTitle();
+
+    // ----- Layers (Layers.cpp)
+    // On a layered fractal the Layer whose fractal is the argument; null
+    // otherwise and on any other type.
+    Layer* FindLayer(const Fractal* fractal) const;
+
+    // ----- Buffers (calc/task/TaskBuffers.cpp)
+    // Gives the open fractal a new image size (0 in either direction: no
+    // image); without keepDefault the size also becomes the default, and
+    // with recalculate a fractal that had an image is calculated anew.
+    // 0, or 1 when the buffers could not be made (the fractal then has none).
+    int SetSize(int width, int height, int keepDefault, int recalculate);
+    // Switches the image between 8 and 24 bits per pixel.
+    void SetColorDepth(int bits);
+    // Stores a snapshot of the image in the task (callers make one only
+    // while there is none).
+    void TakeImageSnapshot();
+    // Replaces the selection (zoom) box, invalidating the edges of the old
+    // and the new box; -10000 in x0 or x1 means no box. (calc/task/Plot.cpp)
+    void SetSelectionBox(int x0, int y0, int x1, int y1);
+
+    // ----- Zoom and move (Zoom.cpp)
+    // Changes the view only: magnifies by factor (< 1 shows more, about the
+    // centre) at the pixel in column col from the left, row from the top.
+    // Quaternions move their camera towards the surface under the pixel.
+    void ZoomAt(int col, int row, double factor);
+    // The click zoom: a pending wheel snapshot only recalculates; else the
+    // calculation stops, the image is animated towards the new view, the
+    // view zooms (layers with auto-zoom too), an undo step is recorded and
+    // the fractal recalculated.
+    void Zoom(int col, int row, int animate, double factor);
+    // Into the task's selection box, or out so that the view fits into it.
+    void ZoomToBox(int zoomIn);
+    // Moves the image content dx pixels right and dy down, shifting what is
+    // calculated; record non-zero records "Moving fractal".
+    void Move(int dx, int dy, int record);
+    // Moves every per-pixel buffer of the task by dx columns and dy stored
+    // rows (bottom-up) and clears the uncovered strips.
+    // (calc/task/BufferShift.cpp)
+    void ShiftBuffers(int dx, int dy);
+
+    // ----- Undo and size (Undo.cpp)
+    // The fractal as parameter-entry text (heap, free()), without line
+    // carriage returns and with 20 spare zero bytes; null when the
+    // writer produced nothing.
+    char* GetParameterText();
+    // ResizeFractal under a guard; 0 after a caught failure.
+    int Resize(int width, int height, int layersToo, int flags);
+    // Fixed image size with scroll bars (on) or the image following the
+    // window; the result of SelectFractal when the fractal is current, else 0.
+    int SetScrollbarMode(int on);
+
     FractalHeader* header;          // owned
     char* commentLines;             // comment lines of the entry, heap
     GrowBuffer* commentTemplate;    // owned; "commentTemplate"

@@ -27,6 +27,19 @@ void RotatePoint(BigNumber& x, BigNumber& y, double sine, double cosine)
     y = ny;
 }
 
+void RotateCorners(BigNumber x[3], BigNumber y[3], const BigNumber& cx, const BigNumber& cy, double degrees,
+                   double pi)
+{
+    double theta = degrees * pi / 180;
+    double s = sin(theta), c = cos(theta);
+    for (int i = 0; i < 3; ++i) {
+        BigNumber px = x[i] - cx, py = y[i] - cy;
+        RotatePoint(px, py, s, c);
+        x[i] = px + cx;
+        y[i] = py + cy;
+    }
+}
+
 void Fractal::GetViewCorners(BigNumber x[3], BigNumber y[3]) const
 {
     const ViewParameters* v = typeParameters;
@@ -43,14 +56,7 @@ void Fractal::GetViewCorners(BigNumber x[3], BigNumber y[3]) const
     if (v->Angle != 0.0) {
         BigNumber cx, cy;
         GetRotationCentre(x, y, cx, cy);
-        double theta = v->Angle * VIEW_PI / 180;
-        double s = sin(theta), c = cos(theta);
-        for (int i = 0; i < 3; ++i) {
-            BigNumber px = x[i] - cx, py = y[i] - cy;
-            RotatePoint(px, py, s, c);
-            x[i] = px + cx;
-            y[i] = py + cy;
-        }
+        RotateCorners(x, y, cx, cy, v->Angle, VIEW_PI);
     }
 }
 

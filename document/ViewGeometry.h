@@ -14,6 +14,10 @@ const double VIEW_PI_SHORT = 3.1415926535;
 
 // Turns (x, y) clockwise in place: x' = x c + y s, y' = y c - x s.
 void RotatePoint(BigNumber& x, BigNumber& y, double sine, double cosine);
+// Turns the three corners x[i], y[i] about (cx, cy) by the angle in
+// degrees with the given value of pi (RotatePoint's sense).
+void RotateCorners(BigNumber x[3], BigNumber y[3], const BigNumber& cx, const BigNumber& cy, double degrees,
+                   double pi);
 // Corners from a centre, a magnification (half height 1/mag), an
 // x-magnification (0 counts as 1), rotation and skew in degrees.
 void SetCornersFromCenterMag(Fractal* fractal, BigNumber cx, BigNumber cy, BigNumber mag, BigNumber xmag,

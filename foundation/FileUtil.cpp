@@ -1,6 +1,9 @@
 #include "foundation/FileUtil.h"
 
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <string>
@@ -167,4 +170,28 @@ char* MakeRelativePath(const char* base, const char* target)
     FreeSplitPath(b);
     FreeSplitPath(t);
     return result;
+}
+
+FILE* OpenScratchFile()
+{
+    char folder[MAX_PATH];
+    char path[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length >= sizeof folder || !GetTempFileNameA(folder, "spx", 0, path))
+        return nullptr;
+    HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        DeleteFileA(path);
+        return nullptr;
+    }
+    int fd = _open_osfhandle((intptr_t)handle, _O_RDWR | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    FILE* file = _fdopen(fd, "w+b");
+    if (!file)
+        _close(fd);
+    return file;
 }

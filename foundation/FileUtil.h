@@ -3,6 +3,7 @@
 // Folder scans with progress text and cancellation, and path splitting.
 
 #include <windows.h>
+#include <stdio.h>
 
 // Set to 1 (by the Abort buttons of the status and progress dialogs, on the
 // main thread) to stop a running scan; the scans poll it after every entry.
@@ -50,3 +51,10 @@ const int RELATIVE_PATH_SIZE = 512;
 // free(). A relative text that would not fit falls back to target, and a
 // target that does not fit either is cut to 511 characters.
 char* MakeRelativePath(const char* base, const char* target);
+
+// A scratch stream of this process alone, opened for writing and reading
+// in binary mode: a file of a unique name in the user's temporary folder
+// that the system deletes when the stream is closed. The C runtime's
+// tmpfile() makes its file in the root of the drive, where ordinary users
+// may not write. Null when no file could be made.
+FILE* OpenScratchFile();

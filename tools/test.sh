@@ -26,17 +26,25 @@ wine_prepare
 cd "${SPIRALIX_BUILD:-$ROOT/build}"
 if grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null && [ -z "${SPIRALIX_ALL_TESTS:-}" ]; then
     export SPIRALIX_TIMEOUT_FACTOR=${SPIRALIX_TIMEOUT_FACTOR:-4}
-    # The emulator keeps one thread-local segment for all threads of a
-    # process, so Wine's threads crash each other there (label "threads"),
-    # and it computes the x87's transcendental instructions in double
-    # precision without x87 stack faults (label "x87"). Those tests run
-    # where the kernel runs i386 programs itself, or with SPIRALIX_ALL_TESTS=1.
-    echo "test: i386 programs run under QEMU here; skipping the tests labelled 'threads' and 'x87':"
-    ctest -N -L 'threads|x87' | sed -n 's/^ *Test *#[0-9]*: /  /p'
-    # Now and then a Wine program loses its server connection under the
-    # emulator and hangs at its exit after its tests passed: such a test
-    # gets one more run.
-    ctest --output-on-failure -j"$(nproc)" -LE 'threads|x87' --repeat until-pass:2 "$@"
+    # The emulator computes the x87's transcendental instructions in double
+    # precision and raises no x87 stack faults: the tests labelled "x87" run
+    # only where the kernel runs i386 programs itself, or with
+    # SPIRALIX_ALL_TESTS=1. Debian's own emulator, which setup.sh falls back
+    # to when the patched one does not build, also hands Wine signal frames
+    # without their trap number, so that Wine reports an access violation as
+    # an illegal instruction and the guard tests fail: then the tests
+    # labelled "threads", the guard's among them, are left out too.
+    skip='x87'
+    if ! grep -qx "interpreter ${SPIRALIX_QEMU_DIR:-/opt/spiralix-qemu}/qemu-i386" /proc/sys/fs/binfmt_misc/qemu-i386; then
+        skip='threads|x87'
+    fi
+    echo "test: i386 programs run under QEMU here; skipping the tests labelled '$skip':"
+    ctest -N -L "$skip" | sed -n 's/^ *Test *#[0-9]*: /  /p'
+    # Now and then a test program's output stays open after its tests
+    # passed and it ended (a Wine process it started, such as the desktop's,
+    # still holds it), and ctest waits to the timeout: such a test gets one
+    # more run.
+    ctest --output-on-failure -j"$(nproc)" -LE "$skip" --repeat until-pass:2 "$@"
 else
     ctest --output-on-failure -j"$(nproc)" "$@"
 fi

@@ -1,9 +1,11 @@
-// The alpha channel record: its defaults, copy and the resampling of the
+// The alpha channel record: its defaults, copy, the resampling of the
 // 400-entry alpha table from the control points, closed over the table like
-// the palette's curves.
+// the palette's curves, and the thinning out of the points (Reorganize).
 #include "calc/colour/AlphaChannel.h"
 
 #include <string.h>
+
+#include <map>
 
 #include "animation/Spline.h"
 #include "calc/colour/ClosedCurve.h"
@@ -74,4 +76,61 @@ void AlphaChannel::Resample()
         alphaValues[j] = b;
         alphaTable[j] = (uint8_t)b;
     }
+}
+
+CurveKnot* AlphaChannel::InsertPoint(double x, double y)
+{
+    ListNode* before = points.GetHead();
+    while (before && !(AsKnot(before)->x > x))
+        before = before->next;
+    CurveKnot* p = new CurveKnot(x, y);
+    points.InsertBefore(p, before);
+    return p;
+}
+
+// Deviations are measured once per pass and kept while the pass removes
+// points, so a point is judged against its neighbours' first measure.
+int AlphaChannel::Simplify(double tolerance)
+{
+    int total = 0;
+    for (;;) {
+        if (points.Count() <= 2)
+            break;
+        std::map<const ListNode*, double> deviation;
+        for (const ListNode* p = points.GetHead(); p; p = p->next)
+            deviation[p] = WrapDeviation(points, p, ALPHA_TABLE_SIZE);
+        auto before = [this](const ListNode* p) { return p->prev ? p->prev : points.GetTail(); };
+        auto after = [this](const ListNode* p) { return p->next ? p->next : points.GetHead(); };
+        int removed = 0;
+        ListNode* p = points.GetHead();
+        while (p && points.Count() > 1) {
+            ListNode* next = p->next;
+            double d = deviation[p];
+            bool remove = d < tolerance;
+            const ListNode* q = p;
+            const ListNode* r = p;
+            for (int step = 0; step < 2 && remove; step++) {
+                q = before(q);
+                r = after(r);
+                if (deviation[q] < d || deviation[r] < d)
+                    remove = false;
+            }
+            if (remove) {
+                if (selectedPoint == p) {
+                    ListNode* successor = p->next ? p->next : points.GetHead();
+                    selectedPoint = successor == p ? nullptr : AsKnot(successor);
+                    if (selectedPoint)
+                        selectedPoint->selected = 1;
+                }
+                points.Remove(p);
+                delete p;
+                removed++;
+            }
+            p = next;
+        }
+        total += removed;
+        if (removed == 0)
+            break;
+    }
+    return total;
 }

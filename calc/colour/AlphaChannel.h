@@ -28,8 +28,16 @@ public:
     void Clear();
     // Recomputes the table and the float values from the points.
     void Resample();
+    // A point at (x, y) before the first point with a larger x (after
+    // equal ones). No resampling.
+    CurveKnot* InsertPoint(double x, double y);
+    // Removes, in passes, points closer than tolerance to the line through
+    // their neighbours (the ends measured against their wrap neighbours
+    // shifted by 400) that have no closer neighbour within two places;
+    // two points stay. Returns the number removed. No resampling.
+    int Simplify(double tolerance);
 
-    int32_t smooth;         // 0 straight lines, 1 cubic
+    int32_t smooth;         // 0 straight lines, any other value cubic ("smooth=yes" reads as 3)
     int32_t dragknotmode;   // 1 local, 0 global
     double offset;          // shift along the table, taken modulo 400
     CurveKnot* selectedPoint;

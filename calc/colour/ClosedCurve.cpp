@@ -1,7 +1,7 @@
 // Loading a knot list into a spline as a curve that closes on itself over
-// a period (the palette's 252 entries, the alpha channel's 400), and the
-// table shift of an offset. Shared by the palette rebuild and the
-// alpha-channel resampling.
+// a period (the palette's 252 entries, the alpha channel's 400), the table
+// shift of an offset and the deviation of a knot on such a curve. Shared by
+// the palette rebuild and simplification and their alpha-channel twins.
 #include "calc/colour/ClosedCurve.h"
 
 #include <math.h>
@@ -9,11 +9,11 @@
 #include "animation/Spline.h"
 #include "foundation/CurveKnot.h"
 
-void LoadClosedCurve(Spline* s, const NodeList& list, int kind, double period)
+void LoadClosedCurve(Spline* s, const NodeList& list, int smooth, double period)
 {
     int n = list.Count();
     int pad = n == 1 ? 0 : 2;
-    s->SetKind(kind);
+    s->SetKind(smooth ? SPLINE_CUBIC : SPLINE_LINEAR);
     if (n == 0) {
         s->SetCount(1);
         s->X()[0] = 0;
@@ -46,4 +46,16 @@ int TableShift(double offset, int period)
         return 0;
     double shift = fmod(trunc(offset + 0.5), (double)period);
     return shift < 0 ? (int)shift + period : (int)shift;
+}
+
+double WrapDeviation(const NodeList& list, const ListNode* node, double period)
+{
+    const CurveKnot* k = AsKnot(node);
+    const CurveKnot* p = AsKnot(node->prev ? node->prev : list.GetTail());
+    const CurveKnot* s = AsKnot(node->next ? node->next : list.GetHead());
+    double px = node->prev ? p->x : p->x - period;
+    double sx = node->next ? s->x : s->x + period;
+    if (sx == px)
+        return fabs(k->y - p->y);
+    return fabs(k->y - (p->y + (k->x - px) / (sx - px) * (s->y - p->y)));
 }

@@ -248,9 +248,3 @@ void Palette::Rebuild()
         colorTable[j].rgbReserved = 1;
     }
 }
-
-Palette* FindPalette(const char* paletteName)
-{
-    ListNode* p = paletteName ? g_Palettes.Find(paletteName) : nullptr;
-    return p ? static_cast<Palette*>(p) : DefaultPalette;
-}

@@ -286,10 +286,8 @@ bool OwnSection(OwnFormState& s, const char* token)
 void InsertLayerFractal(Fractal* parent, Fractal* layerFractal, Fractal* previous)
 {
     layerFractal->kind = NODE_KIND_LAYER;
-    if (!parent->folder)
-        return;
-    layerFractal->folder = parent->folder;
-    parent->folder->fractals.InsertAfter(layerFractal, previous ? previous : parent);
+    if (parent->folder)
+        parent->folder->InsertLayerFractal(layerFractal, previous, parent);
 }
 
 // The text after "layerfractal:" (at position) up to the next "layer:"
@@ -637,6 +635,10 @@ Fractal* ReadParameterEntry(Fractal* fractal, char* text, char* folderName, bool
         free(inflated);
     }
 
+    // The layers of a layered fractal read again go first: they sit behind
+    // it in its folder, and the links kept below must not name them.
+    if (fractal->header->Type == FT_LAYERED)
+        fractal->FreeFormulas();
     char keptName[ListNode::NODE_NAME_SIZE];
     lstrcpynA(keptName, fractal->name, sizeof keptName);
     ListNode* keptNext = fractal->next;

@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "foundation/FileUtil.h"
 #include "document/Fractal.h"
 #include "document/FractalFolder.h"
 #include "document/FractalType.h"
@@ -228,7 +229,7 @@ void WriteParameterEntry(FILE* stream, Fractal* fractal, const char* path, const
 
 char* MakeParameterText(Fractal* fractal, bool withInfo, int mask, bool withBraces)
 {
-    FILE* file = tmpfile();
+    FILE* file = OpenScratchFile();
     if (!file)
         return nullptr;
     WriteParameterEntry(file, fractal, nullptr, nullptr, false, withInfo, mask, 0, withBraces);

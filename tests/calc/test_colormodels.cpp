@@ -143,3 +143,44 @@ TEST(ColorModels, IntegerAndUnitVariants)
     HslToRgbUnit(back, wrapped);
     ExpectTriple(back, 1, 0.5, 0, 1e-12, "hue wrapped into 0..6");
 }
+
+// The integer variants on the sector borders and the tie order of equal
+// channels, and the hue models' out-of-range input.
+TEST(ColorModels, IntegerSectorsAndTies)
+{
+    typedef void (*ToInt)(const int32_t*, int32_t*);
+    typedef void (*FromInt)(int32_t*, const int32_t*);
+    struct Case { const char* what; ToInt to; FromInt from; int32_t in[3]; int32_t out[3]; };
+    const Case cases[] = {
+        { "yellow", RgbToHsvInt, nullptr, { 255, 255, 0 }, { 60, 255, 255 } },
+        { "cyan", RgbToHsvInt, nullptr, { 0, 255, 255 }, { 180, 255, 255 } },
+        { "magenta", RgbToHsvInt, nullptr, { 255, 0, 255 }, { 300, 255, 255 } },
+        { "grey", RgbToHsvInt, nullptr, { 128, 128, 128 }, { 0, 0, 128 } },
+        { "black", RgbToHsvInt, nullptr, { 0, 0, 0 }, { 0, 0, 0 } },
+        { "red max, blue min", RgbToHsvInt, nullptr, { 200, 100, 50 }, { 20, 191, 200 } },
+        { "blue max, red min", RgbToHsvInt, nullptr, { 50, 100, 200 }, { 220, 191, 200 } },
+        { "sector 1", nullptr, HsvToRgbInt, { 60, 255, 255 }, { 255, 255, 0 } },
+        { "sector 5", nullptr, HsvToRgbInt, { 300, 255, 255 }, { 255, 0, 255 } },
+        { "sector 3 round trip", nullptr, HsvToRgbInt, { 220, 191, 200 }, { 50, 100, 200 } },
+        { "hue 359", nullptr, HsvToRgbInt, { 359, 255, 255 }, { 255, 0, 4 } },
+        { "HSL red", RgbToHslInt, nullptr, { 255, 0, 0 }, { 0, 255, 128 } },
+        // Lightness 128 of 255 is just above one half: red comes back (255, 1, 1).
+        { "HSL red back", nullptr, HslToRgbInt, { 0, 255, 128 }, { 255, 1, 1 } },
+    };
+    for (const Case& c : cases) {
+        int32_t out[3] = { -1, -1, -1 };
+        if (c.to)
+            c.to(c.in, out);
+        else
+            c.from(out, c.in);
+        EXPECT_EQ(out[0], c.out[0]) << c.what;
+        EXPECT_EQ(out[1], c.out[1]) << c.what;
+        EXPECT_EQ(out[2], c.out[2]) << c.what;
+    }
+
+    // A hue beyond 360 leaves HsvToRgb's output alone; exactly 360 is red.
+    double keep[3] = { 1, 2, 3 };
+    const double beyond[3] = { 400, 255, 255 };
+    HsvToRgb(beyond, keep);
+    ExpectTriple(keep, 1, 2, 3, 0, "hue 400");
+}

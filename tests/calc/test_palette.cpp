@@ -1,8 +1,11 @@
 // The palette record: the start-up default and colour-cube palettes, the
-// rebuild (straight and hue curves, offsets, single knots), knot insertion
-// limits and the two kinds of copy.
+// rebuild (straight and hue curves, offsets, single knots, smooth values),
+// knot insertion limits, the two kinds of copy, the knot operations of the
+// editor (simplify, set from colour, set a component, align) and deletion
+// from the loaded list.
 #include <gtest/gtest.h>
 
+#include <math.h>
 #include <string.h>
 
 #include <memory>
@@ -10,6 +13,8 @@
 
 #include "calc/colour/ColorModels.h"
 #include "calc/colour/Palette.h"
+#include "document/ParameterTables.h"
+#include "tests/support/ScriptedBoxes.h"
 
 namespace {
 
@@ -41,6 +46,16 @@ std::vector<std::pair<double, double>> Knots(const Palette& p, int channel)
         out.push_back({ AsKnot(n)->x, AsKnot(n)->y });
     return out;
 }
+
+// Records what the knot operations ask of the editor.
+struct EditorRecorder : PaletteEditorView {
+    void RedrawChannel(int channel) override { redrawn.push_back(channel); }
+    void ApplyPaletteChange() override { applied++; }
+    std::vector<int> redrawn;
+    int applied = 0;
+};
+
+typedef std::vector<std::pair<double, double>> KnotList;
 
 }  // namespace
 
@@ -229,4 +244,276 @@ TEST(Palette, FindPalette)
     EXPECT_EQ(FindPalette("nothing"), DefaultPalette);
     g_Palettes.Remove(loaded);
     delete loaded;
+}
+
+// The whole default gradient against straight lines drawn by hand between
+// the knots of its table, closing from the last knot of a channel over 252
+// back to its first.
+TEST(Palette, DefaultPaletteMatchesItsKnotsByHand)
+{
+    struct Row { int pos, value[3]; };
+    const Row rows[] = {
+        { 0, { 150, 150, 150 } }, { 3, { 180, 180, 180 } }, { 9, { 252, 252, 252 } },
+        { 16, { 0, 0, 252 } },    { 32, { 252, 252, 0 } },  { 48, { 252, 0, 0 } },
+        { 64, { 0, 0, 252 } },    { 80, { 0, 252, 0 } },    { 96, { 252, 0, 252 } },
+        { 112, { 80, 0, 80 } },   { 128, { 0, 120, 200 } }, { 144, { -1, 200, -1 } },
+        { 145, { -1, -1, 200 } }, { 160, { 0, 160, 252 } }, { 176, { 252, 252, -1 } },
+        { 177, { -1, -1, 248 } }, { 208, { -1, 160, 0 } },  { 224, { -1, 252, -1 } },
+        { 240, { 252, 0, 0 } },   { 251, { 172, 100, 100 } },
+    };
+    for (int c = 0; c < 3; c++) {
+        std::vector<std::pair<double, double>> k;
+        for (const Row& r : rows)
+            if (r.value[c] >= 0)
+                k.push_back({ (double)r.pos, (double)r.value[c] });
+        // Wrap neighbours on both sides.
+        k.insert(k.begin(), { k.back().first - 252, k.back().second });
+        k.push_back({ k[1].first + 252, k[1].second });
+        for (int i = 0; i < PALETTE_SIZE; i++) {
+            size_t s = 1;
+            while (k[s].first < i)
+                s++;
+            const auto& a = k[s - 1];
+            const auto& b = k[s];
+            double v = a.second + (i - a.first) * (b.second - a.second) / (b.first - a.first);
+            const uint8_t* e = &DefaultPalette->colorTable[i].rgbBlue;
+            ASSERT_NEAR(e[2 - c], v, 1.0) << "channel " << c << " entry " << i;
+            ASSERT_LE(e[2 - c], v + 1e-9) << "channel " << c << " entry " << i;
+        }
+    }
+}
+
+// Files store "smooth=yes" as 3: every non-zero value draws the cubic curve.
+// Offsets from files may be negative, huge or NaN: the rounded offset
+// (-10 rounds to -9) is taken with a true modulo and NaN counts as 0.
+TEST(Palette, SmoothValuesAndOffsetsFromFiles)
+{
+    Palette p;
+    SetAllChannels(p, { { 0, 0 }, { 60, 200 }, { 120, 40 }, { 200, 120 } });
+    auto table = [&p](int smooth, double offset) {
+        p.smooth = smooth;
+        p.offset = offset;
+        p.Rebuild();
+        return std::vector<uint8_t>((uint8_t*)p.colorTable, (uint8_t*)(p.colorTable + PALETTE_SIZE));
+    };
+    EXPECT_EQ(table(3, 0), table(1, 0));
+    EXPECT_NE(table(1, 0), table(0, 0));
+    struct Case { double offset, same; };
+    const Case cases[] = { { -10, 243 }, { -262, 243 }, { 252e6 + 10, 10 }, { NAN, 0 }, { INFINITY, 0 } };
+    for (const Case& c : cases)
+        EXPECT_EQ(table(0, c.offset), table(0, c.same)) << c.offset;
+}
+
+// Simplify drops knots on the line through their neighbours; the ends are
+// measured against the wrap neighbours shifted by 252, so a ramp keeps its
+// ends and loses only the knot on its slope.
+TEST(Palette, Simplify)
+{
+    struct Case {
+        const char* what;
+        KnotList knots;
+        double tolerance;
+        KnotList left;
+    };
+    const Case cases[] = {
+        { "ramp keeps its ends", { { 0, 0 }, { 100, 100 }, { 200, 200 } }, 4, { { 0, 0 }, { 200, 200 } } },
+        { "two knots stay", { { 0, 0 }, { 100, 255 } }, 1000, { { 0, 0 }, { 100, 255 } } },
+        { "flat channel thins to two", { { 0, 9 }, { 50, 9 }, { 100, 9 }, { 150, 9 } }, 0.5,
+          { { 100, 9 }, { 150, 9 } } },
+        { "deviation 50 stays under 50", { { 0, 0 }, { 100, 150 }, { 200, 200 } }, 50,
+          { { 0, 0 }, { 100, 150 }, { 200, 200 } } },
+        { "deviation 50 goes under 50.1", { { 0, 0 }, { 100, 150 }, { 200, 200 } }, 50.1,
+          { { 0, 0 }, { 200, 200 } } },
+    };
+    for (const Case& c : cases) {
+        Palette p;
+        for (int ch = 0; ch < 3; ch++) {
+            p.ClearKnots(ch);
+            for (const auto& k : c.knots)
+                p.knots[ch].Append(new CurveKnot(k.first, k.second));
+        }
+        p.Simplify(c.tolerance);
+        for (int ch = 0; ch < 3; ch++)
+            EXPECT_EQ(Knots(p, ch), c.left) << c.what << ", channel " << ch;
+    }
+}
+
+// In knot mode all a position goes only when its largest deviation over
+// the three channels is below the tolerance; a removed selected knot hands
+// the selection to its successor.
+TEST(Palette, SimplifyKnotModeAllAndSelection)
+{
+    Palette p;
+    p.knotmode = KNOTMODE_ALL;
+    SetKnots(p, 0, { { 0, 0 }, { 100, 100 }, { 200, 200 } });
+    SetKnots(p, 1, { { 0, 0 }, { 100, 150 }, { 200, 200 } });
+    SetKnots(p, 2, { { 0, 0 }, { 100, 100 }, { 200, 200 } });
+    p.selectedKnot[2] = AsKnot(p.knots[2].GetAt(1));
+    EXPECT_EQ(p.Simplify(10), 0);
+    EXPECT_EQ(p.knots[0].Count(), 3);
+    EXPECT_EQ(p.Simplify(60), 1);
+    KnotList ends = { { 0, 0 }, { 200, 200 } };
+    for (int c = 0; c < 3; c++)
+        EXPECT_EQ(Knots(p, c), ends) << c;
+    EXPECT_EQ(p.selectedKnot[2], AsKnot(p.knots[2].GetAt(1)));
+    EXPECT_TRUE(p.selectedKnot[2]->selected);
+}
+
+// The knot takes the component of the present colour at its entry:
+// (offset rounded + position) modulo 252, whatever the offset.
+TEST(Palette, SetKnotFromColor)
+{
+    Palette p;
+    for (int j = 0; j < PALETTE_TABLE_SIZE; j++)
+        p.colorTable[j].rgbRed = (BYTE)j;
+    struct Case { double offset, x; int entry; };
+    const Case cases[] = { { 0, 5, 5 }, { 249.6, 5, 3 }, { 600, 5, 101 }, { -20, 5, 238 },
+                           { 3, 251.7, 2 }, { NAN, 7, 7 } };
+    CurveKnot knot;
+    for (const Case& c : cases) {
+        p.offset = c.offset;
+        knot.x = c.x;
+        SetKnotFromColor(&knot, 0, p);
+        EXPECT_EQ(knot.y, c.entry) << "offset " << c.offset << " x " << c.x;
+    }
+    // The component is taken in the palette's model: pure red's saturation.
+    p.colormodel = CM_HSV;
+    p.offset = 0;
+    p.colorTable[10] = { 0, 0, 255, 1 };
+    knot.x = 10;
+    SetKnotFromColor(&knot, 1, p);
+    EXPECT_EQ(knot.y, 255);
+}
+
+// Knot mode each: a component set in HSV changes the RGB channels whose
+// value moves, reusing a knot at the position or adding a selected one.
+TEST(Palette, SetKnotComponentEachMode)
+{
+    Palette p;
+    SetKnots(p, 0, { { 0, 255 }, { 100, 255 } });
+    SetKnots(p, 1, { { 0, 0 }, { 100, 0 } });
+    SetKnots(p, 2, { { 0, 0 }, { 200, 0 } });
+    p.Rebuild();
+    CurveKnot* red = AsKnot(p.knots[0].GetAt(1));
+    EditorRecorder editor;
+
+    // Value 128 of pure red: only the red channel moves.
+    p.SetKnotComponent(&editor, 2, CM_HSV, red, 128);
+    EXPECT_EQ(Knots(p, 0), (KnotList{ { 0, 255 }, { 100, 128 } }));
+    EXPECT_EQ(p.knots[1].Count(), 2);
+    EXPECT_EQ(p.knots[2].Count(), 2);
+    EXPECT_EQ(editor.applied, 1);
+    EXPECT_TRUE(editor.redrawn.empty());
+
+    // Saturation 0: green gets its knot's value, blue a new knot at 100.
+    p.Rebuild();
+    p.selectedKnot[2] = AsKnot(p.knots[2].GetHead());
+    p.selectedKnot[2]->selected = 1;
+    p.SetKnotComponent(&editor, 1, CM_HSV, red, 0);
+    EXPECT_EQ(Knots(p, 1), (KnotList{ { 0, 0 }, { 100, 128 } }));
+    EXPECT_EQ(Knots(p, 2), (KnotList{ { 0, 0 }, { 100, 128 }, { 200, 0 } }));
+    EXPECT_EQ(p.selectedKnot[2], AsKnot(p.knots[2].GetAt(1)));
+    EXPECT_TRUE(p.selectedKnot[2]->selected);
+    EXPECT_FALSE(AsKnot(p.knots[2].GetHead())->selected);
+    EXPECT_EQ(editor.redrawn, std::vector<int>{ 2 });
+    EXPECT_EQ(editor.applied, 2);
+
+    // Without an editor the palette rebuilds itself.
+    p.SetKnotComponent(nullptr, 0, CM_RGB, red, 10);
+    EXPECT_EQ(p.colorTable[100].rgbRed, 10);
+    // A knot of another palette changes nothing.
+    CurveKnot stranger(100, 0);
+    p.SetKnotComponent(&editor, 0, CM_RGB, &stranger, 99);
+    EXPECT_EQ(editor.applied, 2);
+}
+
+TEST(Palette, SetKnotComponentAllModeAndOffset)
+{
+    Palette p;
+    p.knotmode = KNOTMODE_ALL;
+    SetAllChannels(p, { { 0, 0 }, { 100, 200 } });
+    p.offset = 20;
+    p.Rebuild();
+    // Lightness 50 in HSL of the grey 200 at the knot (entry 120).
+    p.SetKnotComponent(nullptr, 2, CM_HSL, AsKnot(p.knots[1].GetAt(1)), 50);
+    for (int c = 0; c < 3; c++)
+        EXPECT_EQ(Knots(p, c), (KnotList{ { 0, 0 }, { 100, 50 } })) << c;
+}
+
+// Aligning gives every channel a knot wherever one has one, valued from the
+// present colour, so the straight gradient stays as it was.
+TEST(Palette, AlignKnots)
+{
+    Palette p;
+    SetKnots(p, 0, { { 0, 10 }, { 100, 20 } });
+    SetKnots(p, 1, { { 50, 30 } });
+    SetKnots(p, 2, { { 0, 40 }, { 200, 50 } });
+    p.selectedKnot[0] = AsKnot(p.knots[0].GetTail());
+    p.selectedKnot[0]->selected = 1;
+    p.Rebuild();
+    RGBQUAD before[PALETTE_TABLE_SIZE];
+    memcpy(before, p.colorTable, sizeof before);
+    EditorRecorder editor;
+
+    p.AlignKnots(&editor);      // knot mode each: nothing
+    EXPECT_EQ(p.knots[1].Count(), 1);
+    EXPECT_TRUE(editor.redrawn.empty());
+
+    p.knotmode = KNOTMODE_ALL;
+    p.AlignKnots(&editor);
+    EXPECT_EQ(editor.redrawn, (std::vector<int>{ 0, 1, 2 }));
+    for (int c = 0; c < 3; c++) {
+        std::vector<double> xs;
+        for (const auto& k : Knots(p, c))
+            xs.push_back(k.first);
+        EXPECT_EQ(xs, (std::vector<double>{ 0, 50, 100, 200 })) << c;
+        EXPECT_EQ(p.selectedKnot[c], AsKnot(p.knots[c].GetHead()));
+        int flagged = 0;
+        for (const ListNode* n = p.knots[c].GetHead(); n; n = n->next)
+            flagged += AsKnot(n)->selected;
+        EXPECT_EQ(flagged, 1) << c;
+    }
+    EXPECT_EQ(Knots(p, 0)[2].second, 20);   // own knots keep their values
+    p.Rebuild();
+    for (int i = 0; i < PALETTE_SIZE; i++) {
+        const uint8_t* a = &before[i].rgbBlue;
+        const uint8_t* b = &p.colorTable[i].rgbBlue;
+        for (int c = 0; c < 3; c++)
+            ASSERT_NEAR(a[c], b[c], 1) << "entry " << i;
+    }
+}
+
+// Deleting a loaded palette asks first while the option says so; No and
+// Cancel keep it. Palettes outside the list are never deleted.
+TEST(Palette, DeletePalette)
+{
+    int saved = FractalTypeFlags[CNF_DelPal];
+    FractalTypeFlags[CNF_DelPal] = 1;
+    struct Case { bool confirm; int option; int answer; bool asked; bool deleted; };
+    const Case cases[] = { { true, 1, IDNO, true, false },   { true, 1, IDCANCEL, true, false },
+                           { true, 1, IDYES, true, true },   { false, 1, IDNO, false, true },
+                           { true, 0, IDNO, false, true } };
+    for (const Case& c : cases) {
+        FractalTypeFlags[CNF_DelPal] = c.option;
+        Palette* p = new Palette();
+        p->SetName("Doomed");
+        g_Palettes.Append(p);
+        ScriptedBoxes boxes(c.answer);
+        EXPECT_EQ(DeletePalette(p, c.confirm), c.deleted);
+        ASSERT_EQ(boxes.Count(), c.asked ? 1u : 0u);
+        if (c.asked) {
+            ShownBox box = boxes.Shown()[0];
+            EXPECT_EQ(box.style, 0x2023u);
+            EXPECT_EQ(box.title, "Delete operation");
+            EXPECT_EQ(box.text, "You are about to delete a color palette.\nAre you sure you want to delete it?");
+        }
+        EXPECT_EQ(FindPalette("Doomed") == p, !c.deleted);
+        if (!c.deleted) {
+            g_Palettes.Remove(p);
+            delete p;
+        }
+    }
+    EXPECT_FALSE(DeletePalette(DefaultPalette, false));
+    EXPECT_EQ(DefaultPalette->knots[0].Count(), 15);
+    FractalTypeFlags[CNF_DelPal] = saved;
 }

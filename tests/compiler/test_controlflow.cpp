@@ -2,8 +2,8 @@
 // loops with one or more conditions, do loops, for loops with several
 // initial and iteration expressions, break in each loop, conditions of each
 // kind (int comparisons, real comparisons, bool and int values, logical
-// operations, function results), and loops whose bodies are longer than
-// 64 KB of code.
+// operations, function results), loops whose bodies are longer than 64 KB
+// of code, and blocks nested thousands deep.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -143,6 +143,27 @@ TEST(LongLoops, JumpOverMoreThan64KB)
         ASSERT_NE(nullptr, init);
         EXPECT_GT(init->codeLength, 65536u * 1);
     }
+}
+
+// Blocks nested thousands deep, the loop kinds, if and else taking turns:
+// every "}" and "break" belongs to the innermost open block of its kind, so
+// each level adds one to n exactly once. A statement matched against an
+// outer block ends a loop too early or takes an else, and n comes out wrong.
+TEST(DeepNesting, EveryLevelRunsOnce)
+{
+    const int levels = 2000;
+    const char* opening[] = {"while (n >= 0) {\n", "if (n >= 0) {\n", "for (j = 0; j < 1; j = j + 1) {\n",
+                             "do {\n"};
+    const char* closing[] = {"n = n + 1;\nbreak;\n}\n", "n = n + 1;\n} else {\nn = n - 1000000;\n}\n",
+                             "n = n + 1;\n}\n", "n = n + 1;\n} while (n < 0);\n"};
+    std::string body = "    n = 0;\n";
+    for (int k = 0; k < levels; k++)
+        body += opening[k % 4];
+    for (int k = levels - 1; k >= 0; k--)
+        body += closing[k % 4];
+    FormulaRun run;
+    ASSERT_TRUE(RunInit(run, InitFormula(kDeclarations, body)));
+    EXPECT_TRUE(Holds(run, "n", {levels}));
 }
 
 }  // namespace

@@ -13,16 +13,7 @@
 
 inline void PrepareDocumentModel()
 {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    m_apm_cpp_precision(60);
-    buildParseStateIndex();
-    buildBuiltinIndex();
-    InitProcessorFeatures();
-    fixupTemplates();
-    SetDefaultComment(nullptr);
+    PrepareDocumentEngine();
 }
 
 // The folder of the test formulas ("Spiralix.sfm" with "Mandelbrot" and

@@ -535,3 +535,27 @@ TEST(Paths, MakeRelativePathNeverExceedsItsBuffer)
     EXPECT_EQ(deepTarget.substr(7), result);
     free(result);
 }
+
+// The scratch stream keeps every byte as written (no CR added, 0x1A is no
+// end of file) and two streams open at once are separate files.
+TEST(ScratchFile, KeepsBytesAndStreamsApart)
+{
+    FILE* a = OpenScratchFile();
+    FILE* b = OpenScratchFile();
+    ASSERT_NE(nullptr, a);
+    ASSERT_NE(nullptr, b);
+    const char written[] = "line\nnext\x1A" "after";
+    fwrite(written, 1, sizeof written - 1, a);
+    fputs("other", b);
+    EXPECT_EQ((long)(sizeof written - 1), ftell(a));
+    rewind(a);
+    char read[64] = {};
+    size_t n = fread(read, 1, sizeof read, a);
+    EXPECT_EQ(sizeof written - 1, n);
+    EXPECT_EQ(0, memcmp(written, read, sizeof written - 1));
+    rewind(b);
+    n = fread(read, 1, sizeof read, b);
+    EXPECT_EQ(std::string("other"), std::string(read, n));
+    fclose(a);
+    fclose(b);
+}

@@ -1,0 +1,30 @@
+// spxcalc: the calculation engine on the command line, headless.
+//
+//   spxcalc task [--type NAME] CMD...     commands to a windowless task
+//   spxcalc dither --lookup | --size WxH FILE
+//   spxcalc colour model|palette|map|othermap|alpha|merge ...
+//
+// Each command's file in tools/spxcalc/ describes its arguments and output.
+// Errors go to standard error with a non-zero exit code.
+#include <stdio.h>
+#include <string.h>
+
+#include "tools/spxcalc/Commands.h"
+
+namespace {
+
+int Usage() {
+    fprintf(stderr, "usage: spxcalc task|dither|colour ...\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    const char* command = argv[1];
+    if (strcmp(command, "task") == 0) return RunTaskCommand(argc - 2, argv + 2);
+    if (strcmp(command, "dither") == 0) return RunDitherCommand(argc - 2, argv + 2);
+    if (strcmp(command, "colour") == 0) return RunColourCommand(argc - 2, argv + 2);
+    return Usage();
+}
