@@ -58,16 +58,6 @@ void PlaceLayer(Fractal* layered, LayeredParameters* block, Layer* record)
         fractal->folder = nullptr;
 }
 
-// Gives a fractal without an open calculation the layered fractal's size;
-// an open one is resized by its task's owner.
-void FitSize(Fractal* layered, Fractal* fractal)
-{
-    if (fractal->task)
-        return;
-    fractal->header->Width = fractal->header->WinWidth = layered->header->Width;
-    fractal->header->Height = fractal->header->WinHeight = layered->header->Height;
-}
-
 }  // namespace
 
 Layer* AddLayer(Fractal* layered, Fractal* fractal, bool takeOver, bool fitSize)
@@ -85,7 +75,7 @@ Layer* AddLayer(Fractal* layered, Fractal* fractal, bool takeOver, bool fitSize)
         fractal = new Fractal(*fractal);
     }
     if (fitSize)
-        FitSize(layered, fractal);
+        fractal->Resize(layered->header->Width, layered->header->Height, 0, 0);
     fractal->kind = NODE_KIND_LAYER;
     FractalModified(layered) = 1;
     layered->UpdateListings();

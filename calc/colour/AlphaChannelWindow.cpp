@@ -4,6 +4,7 @@
 // Only escape-time fractals use their alpha channel, so only they are
 // resampled and recalculated.
 #include "calc/colour/AlphaChannelWindow.h"
+#include "document/Undo.h"
 
 #include <math.h>
 #include <string.h>
@@ -116,6 +117,6 @@ CurveKnot* AddAlphaPoint(AlphaChannelViews* views, double x, double y)
         RefreshAlphaChannel(views, fractal, true, true);
     views->ShowSelection();
     views->RedrawPlot();
-    views->RecordUndo(fractal, "Alpha Channel changed");
+    AddUndoStep(fractal, "Alpha Channel changed");
     return point;
 }

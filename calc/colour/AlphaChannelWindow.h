@@ -33,8 +33,6 @@ public:
     virtual void ShowSelection() = 0;
     // Check mark of the popup menu item ALPHA_MENU_MOVE_POINTS.
     virtual void CheckMenuItem(int item, bool checked) = 0;
-    // Records an undo step of the fractal.
-    virtual void RecordUndo(Fractal* fractal, const char* description) = 0;
 
     // The preview strip: 3 bytes per pixel of the widest plot, allocated on
     // first use. stripWidth pixels are valid: grey blue, green, red on deep

@@ -80,11 +80,15 @@ TEST(IsFractalThread, OnlyARegisteredCalculationThreadCounts)
     EXPECT_EQ(1, IsFractalThreadOnNewThread(first.task));
 
     // Another fractal's calculation thread does not make the main thread one.
-    Thread* other = new Thread(ProbeIsFractalThread, nullptr, false, 0);
+    volatile int otherAnswer = -1;
+    Thread* other = new Thread(ProbeIsFractalThread, (void*)&otherAnswer, false, 0);
     first.task->thread = other;
     EXPECT_FALSE(IsFractalThread());
     first.task->thread = nullptr;
-    TerminateThread(other->handle, 0);   // never resumed
+    // Let it run to its end unregistered: it is no calculation thread then.
+    other->Resume();
+    EXPECT_TRUE(FinishWithin(other, 5000));
+    EXPECT_EQ(0, otherAnswer);
     delete other;
 
     first.folder->fractals.Remove(&noTask);
