@@ -14,6 +14,7 @@
 #include "document/DocumentSettings.h"
 #include "document/EscapetimeParameters.h"
 #include "document/Layer.h"
+#include "document/Layers.h"
 #include "view3d/Parameters3D.h"
 
 namespace {
@@ -89,17 +90,6 @@ void ClearBuffers(Fractal* f)
     }
     t->stateByte = 0;
     f->header->CalcStart = f->header->CalcEnd = f->header->PausedTime = f->header->ExtraTime = -1;
-}
-
-template <class F>
-void ForEachLayerFractal(const Fractal* f, F&& visit)
-{
-    if (f->header->Type != FT_LAYERED || !f->typeParameters)
-        return;
-    const LayeredParameters* block = static_cast<const LayeredParameters*>(f->typeParameters);
-    for (ListNode* n = block->layers.GetHead(); n; n = n->next)
-        if (Fractal* layer = static_cast<Layer*>(n)->fractal)
-            visit(layer);
 }
 
 }  // namespace

@@ -15,13 +15,6 @@
 
 namespace {
 
-LayeredParameters* LayersOf(const Fractal* fractal)
-{
-    if (!fractal || fractal->header->Type != FT_LAYERED || !fractal->typeParameters)
-        return nullptr;
-    return static_cast<LayeredParameters*>(fractal->typeParameters);
-}
-
 // The layer's calculation and window, opened with the window hidden.
 void OpenHidden(Fractal* layered, Fractal* layerFractal)
 {

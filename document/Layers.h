@@ -9,14 +9,23 @@
 #include "document/Fractal.h"
 #include "document/Layer.h"
 
+// The layered block of a layered fractal; null for a null fractal, other
+// types and a layered fractal without its block.
+inline LayeredParameters* LayersOf(const Fractal* fractal)
+{
+    if (!fractal || fractal->header->Type != FT_LAYERED || !fractal->typeParameters)
+        return nullptr;
+    return static_cast<LayeredParameters*>(fractal->typeParameters);
+}
+
 // Calls visit(Layer*) for every layer record of a layered fractal (nothing
 // for other fractals or a layered fractal without its block).
 template <class F>
 void ForEachLayerRecord(const Fractal* f, F&& visit)
 {
-    if (f->header->Type != FT_LAYERED || !f->typeParameters)
+    const LayeredParameters* block = LayersOf(f);
+    if (!block)
         return;
-    const LayeredParameters* block = static_cast<const LayeredParameters*>(f->typeParameters);
     for (ListNode* n = block->layers.GetHead(); n; n = n->next)
         visit(static_cast<Layer*>(n));
 }

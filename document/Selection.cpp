@@ -4,6 +4,7 @@
 // hooks of DocumentHooks.h, questions through PMessageBox, so all of it
 // runs headless.
 #include "document/Selection.h"
+#include "document/Layers.h"
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -80,13 +81,6 @@ public:
 private:
     HWND window;
 };
-
-LayeredParameters* LayersOf(Fractal* fractal)
-{
-    if (!fractal || fractal->header->Type != FT_LAYERED || !fractal->typeParameters)
-        return nullptr;
-    return static_cast<LayeredParameters*>(fractal->typeParameters);
-}
 
 void SetAllThreadPriorities(int level)
 {

@@ -4,6 +4,7 @@
 // resizing a fractal, the scroll-bar mode and the check-box test of the
 // tool windows.
 #include "document/Undo.h"
+#include "document/Layers.h"
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -189,14 +190,11 @@ void RestoreUndoSnapshot(Fractal* fractal, int redo)
     UndoStep* cursor = base->undoCursor;
     UndoStep* target = cursor ? static_cast<UndoStep*>(redo ? cursor->next : cursor->prev) : nullptr;
     if (target) {
-        LayeredParameters* layered = base->header->Type == FT_LAYERED
-                                         ? static_cast<LayeredParameters*>(base->typeParameters)
-                                         : nullptr;
+        LayeredParameters* layered = LayersOf(base);
         int layerIndex = layered ? layered->currentLayer : -1;
         ReadSnapshot(base, target->Snapshot());
         base->undoCursor = target;
-        layered = base->header->Type == FT_LAYERED ? static_cast<LayeredParameters*>(base->typeParameters)
-                                                   : nullptr;
+        layered = LayersOf(base);
         if (layered && layerIndex >= 0)
             layered->currentLayer = layerIndex < layered->layers.Count() ? layerIndex
                                     : layered->layers.Count() > 0 ? 0
@@ -255,9 +253,7 @@ int ResizeFractal(Fractal* fractal, int width, int height, int layersToo, int no
         return 0;
     double fx = h->Width > 0 ? (double)width / h->Width : 1.0;
     double fy = h->Height > 0 ? (double)height / h->Height : 1.0;
-    LayeredParameters* layered = h->Type == FT_LAYERED && layersToo && fractal->typeParameters
-                                     ? static_cast<LayeredParameters*>(fractal->typeParameters)
-                                     : nullptr;
+    LayeredParameters* layered = layersToo ? LayersOf(fractal) : nullptr;
     if (layered) {
         for (ListNode* n = layered->layers.GetHead(); n; n = n->next) {
             Layer* layer = static_cast<Layer*>(n);
@@ -277,9 +273,7 @@ int ResizeFractal(Fractal* fractal, int width, int height, int layersToo, int no
         return -1;
     if (!noRecalculation) {
         if (layered)
-            for (ListNode* n = layered->layers.GetHead(); n; n = n->next)
-                if (Fractal* lf = static_cast<Layer*>(n)->fractal)
-                    lf->Recalculate();
+            ForEachLayerFractal(fractal, [](Fractal* lf) { lf->Recalculate(); });
         fractal->Recalculate();
     }
     return 0;
