@@ -1,3 +1,5 @@
+// The application object's folders and log, and the registry helpers below
+// HKCU "Software\Spiralix\4.0" with the migration of an older version's key.
 #include "app/Application.h"
 
 #include <shlobj.h>
@@ -87,10 +89,26 @@ PApplication::PApplication(HINSTANCE instance)
 
 void PApplication::InitFolders()
 {
-    DWORD length = GetCurrentDirectoryA(0, NULL);
+    // The help file and the interface pictures are looked up in the start
+    // folder. The current directory serves when it holds the help file;
+    // otherwise (a program started from a shortcut or a shell elsewhere) the
+    // executable's own folder, where the installation puts them.
+    char folder[MAX_PATH] = "";
+    DWORD length = GetCurrentDirectoryA(sizeof(folder), folder);
+    char probe[MAX_PATH + 16];
+    snprintf(probe, sizeof(probe), "%s\\Spiralix.chm", folder);
+    if (length == 0 || length >= sizeof(folder) ||
+        GetFileAttributesA(probe) == INVALID_FILE_ATTRIBUTES) {
+        char module[MAX_PATH] = "";
+        DWORD n = GetModuleFileNameA(NULL, module, sizeof(module));
+        char* slash = n > 0 && n < sizeof(module) ? strrchr(module, '\\') : NULL;
+        if (slash != NULL) {
+            *slash = '\0';
+            strcpy(folder, module);
+        }
+    }
     free(startFolder);
-    startFolder = static_cast<char*>(calloc(length + 1, 1));
-    GetCurrentDirectoryA(length + 1, startFolder);
+    startFolder = _strdup(folder);
 
     char appData[MAX_PATH];
     if (!GetSpecialFolderPath(appData, CSIDL_APPDATA))

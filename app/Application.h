@@ -1,12 +1,19 @@
-// The application object: folders, the debug log and the registry helpers
-// through which every subsystem reads and writes its settings.
+// The application object: the main frame and the program-wide GDI objects,
+// folders, the debug log and the registry helpers through which every
+// subsystem reads and writes its settings; the entry and the message loop.
+// Application.cpp: folders and registry; ApplicationStartup.cpp: Init,
+// Cleanup, bitmaps; MessageLoop.cpp: RunApplication; ComputerShutdown.cpp.
 #pragma once
 
 #include <windows.h>
 #include <stdint.h>
 
+class FractalFolder;
 class LogFile;
 class PFrameWindow;
+class PMenuBar;
+class PStatusBar;
+class PTimerTable;
 
 // Program version; keys and folders carry it as major.minor ("4.0").
 enum {
@@ -27,12 +34,44 @@ public:
     explicit PApplication(HINSTANCE instance);
     virtual ~PApplication() { FreeKnownFormulas(); }
 
+    // ---- start-up and end (ApplicationStartup.cpp)
+    // The 16 start-up steps: folders, log, key migration, common controls,
+    // window classes, pens and cursors, accelerators, the hidden main frame
+    // with its menu, timers, fonts, keyboard and status bar. 0 on success,
+    // 1 when the window classes cannot be registered.
+    int Init();
+    // Deletes what Init made, in reverse order of need.
+    void Cleanup();
+    // Ends the message loop (PostQuitMessage(1)).
+    void Quit();
+    HACCEL GetAccelerators() const { return accelerators; }
+    // Start-up step 3: when the running version's key cannot be opened, the
+    // newest older version's key is copied to it. True when one was copied.
+    bool MigrateRegistryKey();
+    // The 128 x 128 24-bit memory DC of the drawing code, and its end.
+    void CreateMemoryDC();
+    void DeleteMemoryDC();
+    // LoadImageA of the program's bitmap resource id (LR_SHARED |
+    // LR_MONOCHROME, and LR_CREATEDIBSECTION with asDibSection).
+    HBITMAP LoadBitmapResource(int id, bool asDibSection);
+    // The memory DC and the interface bitmaps (see kInterfaceBitmaps).
+    void LoadBitmaps();
+    // Bitmap loaded from resource id by LoadBitmaps; null when not loaded.
+    HBITMAP InterfaceBitmap(int id) const;
+
+    // Powers the computer off (through g_ComputerShutdown) when the user
+    // has given no input for 60 seconds; false when not idle or when the
+    // privilege cannot be had (ComputerShutdown.cpp).
+    bool ShutdownComputerIfIdle();
+
     // Copies the description of a Windows exception code into out (at
     // least EXCEPTION_TEXT_SIZE bytes, app/FailureReport.h) and returns out.
     static char* GetExceptionText(char* out, DWORD code);
 
-    // Start-up step 1: startFolder = current directory, dataFolder = the
-    // application-data folder followed by "\Spiralix 4.0" (not created).
+    // Start-up step 1: startFolder = the current directory when it holds
+    // "Spiralix.chm", else the executable's folder; dataFolder = the
+    // application-data folder followed by "\Spiralix 4.0" (created later by
+    // the main initialisation).
     void InitFolders();
     // Start-up log set-up: a new LogFile (deletes the old file), logging on
     // when "Properties"/"Debug" is a non-zero REG_DWORD, the file removed
@@ -76,6 +115,19 @@ public:
     void FreeKnownFormulas();
 
     PFrameWindow* mainFrame;  // the main frame; null until it is created
+    PMenuBar* menuBar = nullptr;
+    PTimerTable* timerTable = nullptr;
+    PStatusBar* statusBar = nullptr;
+    HACCEL accelerators = NULL;           // resource 107
+    int captionHeight = 0;                // SM_CYSMCAPTION + 4
+    HPEN pens[6] = {};                    // 0xC0C0C0, 0x808080, 0xE5E5E5, 0xCCCCCC, 0x404040, 0x888888
+    HBRUSH brushes[4] = {};               // 0xA0A0A0, 0x646464, 0x505050, 0x8C7864
+    HCURSOR cursors[10] = {};             // arrow, hand, cross, arrow, wait, no, arrow, 125, size-all, arrow
+    HDC memoryDC = NULL;
+    HBITMAP memoryBitmap = NULL;
+    HBITMAP memoryDCOldBitmap = NULL;
+    HBITMAP bitmaps[41] = {};             // the interface bitmaps, in kInterfaceBitmaps order
+    FractalFolder* renderJobsFolder = nullptr;  // "RenderJobs.par", made by the main initialisation
     HINSTANCE hInstance;
     DWORD mainThreadId;       // thread that runs the message loop (the constructing thread)
     char* renderJobFolder;    // 512 bytes: application data + "\Spiralix\RenderJobs"
@@ -89,3 +141,35 @@ public:
 
 // The one application object.
 extern PApplication* g_App;
+
+// Resource ids of the interface bitmaps LoadBitmaps loads (28082 and 28083
+// are the toolkit's, which loads them itself).
+extern const int kInterfaceBitmaps[41];
+
+// Byte stride of an image row of n bytes: (n + 4) & 0x0FFFFFFC. It adds 4,
+// not 3, so a row of 8 bytes takes 12; the drawing, image, 3D and render-job
+// code all walk rows with it.
+inline uint32_t GetRowStride(uint32_t n) { return (n + 4) & 0x0FFFFFFCu; }
+
+// Deletes every file of folder ("%s\*.*"); sub-folders stay.
+void DeleteFolderFiles(const char* folder);
+
+// What ShutdownComputerIfIdle asks of the system. Under Wine ExitWindowsEx
+// ends every program of the prefix, so tests bind recorders.
+struct ComputerShutdown {
+    DWORD (*millisecondsSinceInput)();        // GetTickCount - GetLastInputInfo
+    bool (*enableShutdownPrivilege)();        // SeShutdownPrivilege for the process
+    BOOL (*exitWindows)(UINT flags, DWORD reason);
+};
+extern ComputerShutdown g_ComputerShutdown;
+
+// ---- the entry (MessageLoop.cpp)
+// Makes the application, runs Init, the main initialisation, the message
+// loop and the shutdown sequence, then Cleanup. Returns 0.
+int RunApplication(HINSTANCE instance);
+// The message loop: MDI accelerators, then the accelerator table except for
+// the key I typed into a formula editor. Returns when WM_QUIT arrives.
+void RunMessageLoop();
+// True when msg is WM_KEYDOWN of 'I' aimed at a formula editor control,
+// which must get the letter rather than the accelerator.
+bool IsFormulaEditorLetterI(const MSG& msg);

@@ -9,8 +9,11 @@
 #include "app/SplashDialog.h"
 #include "calc/DisplayPalette.h"
 #include "calc/FractalTask.h"
+#include "calc/escapetime/EscapeTime.h"
+#include "calc/task/TaskHooks.h"
 #include "document/Fractal.h"
 #include "document/FractalThreads.h"
+#include "files/renderjob/RenderJob.h"
 #include "foundation/Services.h"
 #include "ui/FrameWindow.h"
 #include "ui/StatusBar.h"
@@ -118,6 +121,13 @@ int KnownCount(int index)
     return g_App != NULL ? g_App->KnownFormulaCount(index) : 0;
 }
 
+// A calculated non-escape-time render job goes into its raw files.
+void StoreRenderJobResult(Fractal* fractal)
+{
+    if (fractal->renderJob)
+        RenderJob::StoreResult(fractal, fractal->renderJob);
+}
+
 }  // namespace
 
 void BindApplicationServices()
@@ -145,4 +155,6 @@ void BindApplicationServices()
     s.addKnownFormula = &AddKnown;
     s.knownFormulaFile = &KnownFile;
     s.knownFormulaCount = &KnownCount;
+    g_TaskHooks.storeRenderJobResult = &StoreRenderJobResult;
+    g_ExceptionText = &PApplication::GetExceptionText;
 }

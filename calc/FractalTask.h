@@ -55,8 +55,9 @@ struct Array2D {
 };
 
 // What the calculation and the document model touch of the task's OpenGL
-// renderer; the 3D view fills it.
+// renderer (view3d/OpenGLRenderer, which the task owns).
 struct RendererLink {
+    virtual ~RendererLink() = default;   // the task deletes its OpenGLRenderer through this
     uint8_t rebuild[3] = {0, 0, 0};   // what the renderer must rebuild
     char loadedTexture[260] = "";     // name of its loaded texture
     void* data = nullptr;             // non-null once it holds an image

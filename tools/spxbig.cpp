@@ -115,11 +115,11 @@ void SetRandom(M_APM r, int digits)
     m_apm_set_string(r, text.c_str());
 }
 
-// Runs op in batches that double until one takes a twentieth of a second,
-// reading the clock once per batch so that the clock's own cost stays out
-// of fast operations; stops after half a second.
+// Operations per second of op over one round of about `seconds`: batches
+// that double until one takes a twentieth of the round, the clock read
+// once per batch so that its own cost stays out of fast operations.
 template <typename Op>
-double OpsPerSecond(Op op)
+double RoundRate(Op op, double seconds)
 {
     using Clock = std::chrono::steady_clock;
     Clock::time_point start = Clock::now();
@@ -133,9 +133,9 @@ double OpsPerSecond(Op op)
         count += batch;
         Clock::time_point now = Clock::now();
         elapsed = std::chrono::duration<double>(now - start).count();
-        if (std::chrono::duration<double>(now - batchStart).count() < 0.05)
+        if (std::chrono::duration<double>(now - batchStart).count() < seconds / 20)
             batch *= 2;
-    } while (elapsed < 0.5);
+    } while (elapsed < seconds);
     return count / elapsed;
 }
 
@@ -149,21 +149,32 @@ void PrintRate(const char* name, int digits, double rate)
 }
 
 // Per size: operations per second of each operation, then what a quotient
-// and a square root cost in products of the same size.
+// and a square root cost in products of the same size. The operations take
+// turns in short rounds and each keeps its best round, so that a busy
+// machine slows them alike and a pause of the process spoils one round,
+// not the comparison.
 int Bench()
 {
     M_APM a = m_apm_init();
     M_APM b = m_apm_init();
     M_APM r = m_apm_init();
     const int sizes[] = { 60, 600, 6000 };
+    const int ROUNDS = 5;
+    const double ROUND_SECONDS = 0.12;
     for (int digits : sizes) {
         SetRandom(a, digits);
         SetRandom(b, digits);
-        double mulRate = OpsPerSecond([&] { m_apm_multiply(r, a, b); });
+        double mulRate = 0.0, divRate = 0.0, sqrtRate = 0.0;
+        for (int round = 0; round < ROUNDS; round++) {
+            double rate = RoundRate([&] { m_apm_multiply(r, a, b); }, ROUND_SECONDS);
+            mulRate = rate > mulRate ? rate : mulRate;
+            rate = RoundRate([&] { m_apm_divide(r, digits, a, b); }, ROUND_SECONDS);
+            divRate = rate > divRate ? rate : divRate;
+            rate = RoundRate([&] { m_apm_sqrt(r, digits, a); }, ROUND_SECONDS);
+            sqrtRate = rate > sqrtRate ? rate : sqrtRate;
+        }
         PrintRate("mul", digits, mulRate);
-        double divRate = OpsPerSecond([&] { m_apm_divide(r, digits, a, b); });
         PrintRate("div", digits, divRate);
-        double sqrtRate = OpsPerSecond([&] { m_apm_sqrt(r, digits, a); });
         PrintRate("sqrt", digits, sqrtRate);
         printf("cost %d div=%.1fx mul sqrt=%.1fx mul\n", digits, mulRate / divRate, mulRate / sqrtRate);
         fflush(stdout);

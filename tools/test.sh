@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds everything and runs the tests through Wine
-# under a virtual X display. Extra arguments go to ctest (e.g. -R list).
+# under a virtual X display, the GUI smoke test (label gui) among them.
+# Extra arguments go to ctest (e.g. -R list).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 bash "$ROOT/tools/setup.sh"

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "calc/FractalTask.h"
+#include "calc/ImageSnapshot.h"
 #include "document/Fractal.h"
 #include "foundation/Thread.h"
 

@@ -17,12 +17,17 @@
 #include "calc/FractalTask.h"
 #include "calc/DisplayPalette.h"
 #include "calc/task/TaskHooks.h"
+#include "calc/escapetime/EscapeTime.h"
 #include "document/Fractal.h"
 #include "document/DocumentSettings.h"
 #include "document/EscapetimeParameters.h"
 #include "document/FractalFolder.h"
 #include "document/Layer.h"
 #include "view3d/Parameters3D.h"
+#include "fractals/dynsys/DynamicSystem.h"
+#include "fractals/lsystem/LSystemCalculator.h"
+#include "fractals/plasma/Plasma.h"
+#include "fractals/ifs/IfsFormula.h"
 
 int DrawingSpeed = 10;
 BYTE SoundOnFinish = 1;
@@ -33,23 +38,20 @@ enum { POLL_MS = 10, LONG_RUN_MS = 10000, FINISH_SOUND = 28300 };
 
 // The calculators by type. A type whose calculator has not arrived yet
 // calculates nothing (result 0), like the types that have none.
-#define CALCULATOR_TYPES(X) \
-    X(FT_PLASMA)            \
-    X(FT_DYNAMICSYSTEM)    \
-    X(FT_LSYSTEM)           \
-    X(FT_IFS)               \
-    X(FT_ESCAPETIME)        \
-    X(FT_LAYERED)           \
-    X(FT_QUATERNION)        \
-    X(FT_ATTRACTOR)
-
 struct CalculatorRow {
     int type;
     Calculator calculator;
 };
-#define CALCULATOR_ROW(type) {type, nullptr},
-CalculatorRow kCalculators[] = {CALCULATOR_TYPES(CALCULATOR_ROW)};
-#undef CALCULATOR_ROW
+CalculatorRow kCalculators[] = {
+    {FT_PLASMA, CalculatePlasmaArea},
+    {FT_DYNAMICSYSTEM, CalculateDynamicSystemArea},
+    {FT_LSYSTEM, CalculateLSystemArea},
+    {FT_IFS, CalculateIfs},
+    {FT_ESCAPETIME, CalculateEscapeTime},
+    {FT_LAYERED, nullptr},
+    {FT_QUATERNION, nullptr},
+    {FT_ATTRACTOR, nullptr},
+};
 
 // All six x87 exceptions masked, 64-bit precision, rounding to nearest.
 void SetCalculationFpu()
@@ -66,18 +68,6 @@ int ReadCommand(FractalTask* task)
 bool ReplaceCommand(FractalTask* task, int expected, int value)
 {
     return TakeCommand(task, expected, value);
-}
-
-// True when the word holds a command that ends a calculation step;
-// FTC_REDRAW3D is cleared and does not count.
-bool CommandPending(FractalTask* task)
-{
-    int c = ReadCommand(task);
-    if (c == FTC_REDRAW3D) {
-        ReplaceCommand(task, FTC_REDRAW3D, 0);
-        c = ReadCommand(task);
-    }
-    return c != 0;
 }
 
 // A command other than FTC_REDRAW3D arrived; a pending redraw stays for
@@ -449,6 +439,16 @@ Calculator ReplaceCalculator(int type, Calculator calculator)
             return previous;
         }
     return nullptr;
+}
+
+bool CommandPending(FractalTask* task)
+{
+    int c = ReadCommand(task);
+    if (c == FTC_REDRAW3D) {
+        ReplaceCommand(task, FTC_REDRAW3D, 0);
+        c = ReadCommand(task);
+    }
+    return c != 0;
 }
 
 bool TakeCommand(FractalTask* task, int expected, int value)

@@ -43,3 +43,8 @@ Calculator ReplaceCalculator(int type, Calculator calculator);
 // Writes value into the task's command word only while it still holds
 // expected: a command another thread wrote meanwhile stays. True when written.
 bool TakeCommand(FractalTask* task, int expected, int value);
+
+// True when the command word holds a command that ends a calculation step;
+// a waiting FTC_REDRAW3D is cleared and does not count. Calculators poll it
+// within their rows and steps.
+bool CommandPending(FractalTask* task);

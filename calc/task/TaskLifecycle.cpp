@@ -24,6 +24,7 @@
 #include "document/DocumentSettings.h"
 #include "document/EscapetimeParameters.h"
 #include "document/Fractal.h"
+#include "view3d/OpenGLRenderer.h"
 #include "document/FractalFolder.h"
 #include "document/Layer.h"
 #include "document/ParameterTables.h"
@@ -204,7 +205,7 @@ FractalTask* ConstructTask(Fractal* f, int stayIdle, int show, int withWindow)
     int type = f->header->Type;
     FractalTask* t = new FractalTask();
     t->fractal = f;
-    t->renderer = new RendererLink();
+    t->renderer = new OpenGLRenderer(f);
     t->heightSpline = new Spline(nullptr, SPLINE_CUBIC);
     if (g_TaskHooks.createRendererAndCamera)
         g_TaskHooks.createRendererAndCamera(t);

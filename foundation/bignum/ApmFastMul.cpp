@@ -144,13 +144,38 @@ int M_fmul_subtract(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
     return cmp > 0 ? -1 : 1;
 }
 
+namespace {
+
+// Base-10000 digits of an array of n base-100 digits up to its last one
+// that is not zero (at least 1).
+int SignificantPairs(const UCHAR* a, int n)
+{
+    int last = n - 1;
+    while (last > 0 && a[last] == 0)
+        last--;
+    return last / 2 + 1;
+}
+
+} // namespace
+
 void M_fast_mul_fft(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
 {
     // A square transforms its one operand once.
     bool square = a == b;
+    // The transform needs room for the product of the significant digits
+    // only: the padding to n keeps the operands aligned, but for operands
+    // of unequal length (the steps of Newton's iterations) half the length
+    // or less holds the whole product.
+    int pairsA = SignificantPairs(a, n);
+    int pairsB = square ? pairsA : SignificantPairs(b, n);
+    int length = 4;
+    while (length < pairsA + pairsB - 1)
+        length <<= 1;
+    if (length > n)
+        length = n;
     double* fa;
     double* fb;
-    bool fresh = n > KEPT_FFT_SIZE;
+    bool fresh = length > KEPT_FFT_SIZE;
     if (!fresh) {
         if (!g_fftKeptA) {
             g_fftKeptA = (double*)M_apm_malloc(sizeof(double) * KEPT_FFT_SIZE);
@@ -161,57 +186,51 @@ void M_fast_mul_fft(UCHAR* r, const UCHAR* a, const UCHAR* b, int n)
         fa = g_fftKeptA;
         fb = square ? fa : g_fftKeptB;
     } else {
-        fa = (double*)M_apm_malloc((size_t)n * 8 + 64);
-        fb = square ? fa : fa ? (double*)M_apm_malloc((size_t)n * 8 + 64) : nullptr;
+        fa = (double*)M_apm_malloc((size_t)length * 8 + 64);
+        fb = square ? fa : fa ? (double*)M_apm_malloc((size_t)length * 8 + 64) : nullptr;
         if (!fa || !fb)
             M_apm_fatal("'M_fast_mul_fft', Out of memory\n", 16);
     }
 
     FullPrecisionNearest rounding;
-    // n base-100 digits become n/2 base-10000 digits, then n/2 zeros.
-    int half = n / 2;
-    for (int k = 0; k < half; k++) {
-        fa[k] = a[2 * k] * 100 + a[2 * k + 1];
-        fb[k] = b[2 * k] * 100 + b[2 * k + 1];
+    // Pairs of base-100 digits become base-10000 digits, then zeros.
+    for (int k = 0; k < length; k++) {
+        fa[k] = k < pairsA ? a[2 * k] * 100 + a[2 * k + 1] : 0.0;
+        fb[k] = k < pairsB ? b[2 * k] * 100 + b[2 * k + 1] : 0.0;
     }
-    for (int k = half; k < n; k++) {
-        fa[k] = 0.0;
-        fb[k] = 0.0;
-    }
-    M_fft_forward(fa, n);
+    M_fft_forward(fa, length);
     if (!square)
-        M_fft_forward(fb, n);
+        M_fft_forward(fb, length);
     fa[0] *= fb[0];
     fa[1] *= fb[1];
-    for (int k = 1; k < half; k++) {
+    for (int k = 1; k < length / 2; k++) {
         double ar = fa[2 * k], ai = fa[2 * k + 1];
         double br = fb[2 * k], bi = fb[2 * k + 1];
         fa[2 * k] = ar * br - ai * bi;
         fa[2 * k + 1] = ar * bi + ai * br;
     }
-    M_fft_inverse(fa, n);
+    M_fft_inverse(fa, length);
 
-    // Round to integers and carry in base 10000, from the last element up.
-    // The elements lie within a small fraction of their integers, so
-    // rounding to the nearest is exact, and (t - 4999.5) / 10000 lies at
-    // least 0.00005 from a half, so rounding it gives t / 10000 cut down.
+    // Round to integers and carry in base 10000, from the last element up,
+    // writing two base-100 digits per element. The elements lie within a
+    // small fraction of their integers, so rounding to the nearest is
+    // exact; they are sums of products of digits, so never negative.
     // llrint is one fistp in the mode set above, where floor would switch
-    // the rounding mode twice per call.
-    double scale = 2.0 / n;
-    long long carry = 0;
-    for (int k = n - 2; k >= 0; k--) {
-        long long t = llrint(fa[k] * scale) + carry;
-        carry = llrint(((double)t - 4999.5) * 0.0001);
-        fa[k] = (double)(t - carry * 10000);
+    // the rounding mode twice per call. Of the product's n - 1 base-10000
+    // digits, those beyond the transform are zero.
+    memset(r + 2 * length, 0, (size_t)(2 * n - 2 * length));
+    double scale = 2.0 / length;
+    unsigned long long carry = 0;
+    for (int k = (length < n ? length : n - 1) - 1; k >= 0; k--) {
+        unsigned long long t = (unsigned long long)llrint(fa[k] * scale) + carry;
+        carry = t / 10000;
+        int digit = (int)(t - carry * 10000);
+        r[2 + 2 * k] = M_div100[digit];
+        r[3 + 2 * k] = M_rem100[digit];
     }
     int top = (int)carry;
     r[0] = M_div100[top];
     r[1] = M_rem100[top];
-    for (int k = 0; k <= n - 2; k++) {
-        int digit = (int)fa[k];
-        r[2 + 2 * k] = M_div100[digit];
-        r[3 + 2 * k] = M_rem100[digit];
-    }
     if (fresh) {
         free(fa);
         if (!square)

@@ -5,6 +5,8 @@
 #include "foundation/bignum/ApmInternal.h"
 
 #include <math.h>
+#include <stdint.h>
+#include <string.h>
 
 namespace {
 
@@ -83,6 +85,52 @@ inline void Butterfly(double* lo, double* hi, double wr, double wi)
 // j + 2L, j + 3L of a block are a, b, c, d; the two stages give
 // (a + w^2 b) +- (w c + w^3 d) and (a - w^2 b) -+ i (w c - w^3 d): three
 // products instead of four, one sweep over the data instead of two.
+// Column j = 0 has w = 1 and takes no products at all: that is every
+// column of a first stage and a quarter of those of the second.
+template <int Direction, bool UnitTwiddle>
+inline void RadixFourColumn(double* p, double* end, int q, int blockLength, const double* w1,
+                            const double* w2, const double* w3)
+{
+    double w1r = 1, w1i = 0, w2r = 1, w2i = 0, w3r = 1, w3i = 0;
+    if (!UnitTwiddle) {
+        w1r = w1[0];
+        w1i = Direction * w1[1];
+        w2r = w2[0];
+        w2i = Direction * w2[1];
+        w3r = w3[0];
+        w3i = Direction * w3[1];
+    }
+    for (; p < end; p += 2 * blockLength) {
+        double br = p[q], bi = p[q + 1];
+        double cr = p[2 * q], ci = p[2 * q + 1];
+        double dr = p[3 * q], di = p[3 * q + 1];
+        if (!UnitTwiddle) {
+            double t = br * w2r - bi * w2i;
+            bi = br * w2i + bi * w2r;
+            br = t;
+            t = cr * w1r - ci * w1i;
+            ci = cr * w1i + ci * w1r;
+            cr = t;
+            t = dr * w3r - di * w3i;
+            di = dr * w3i + di * w3r;
+            dr = t;
+        }
+        double sr = p[0] + br, si = p[1] + bi;
+        double tr = p[0] - br, ti = p[1] - bi;
+        double ur = cr + dr, ui = ci + di;
+        // -i (c - d) forward, +i (c - d) backward.
+        double vr = Direction * (ci - di), vi = -Direction * (cr - dr);
+        p[0] = sr + ur;
+        p[1] = si + ui;
+        p[2 * q] = sr - ur;
+        p[2 * q + 1] = si - ui;
+        p[q] = tr + vr;
+        p[q + 1] = ti + vi;
+        p[3 * q] = tr - vr;
+        p[3 * q + 1] = ti - vi;
+    }
+}
+
 template <int Direction>
 void RadixFourStage(double* a, int complexCount, int quarter)
 {
@@ -91,35 +139,10 @@ void RadixFourStage(double* a, int complexCount, int quarter)
     int step = 2 * (complexCount / blockLength);
     double* end = a + 2 * complexCount;
     int q = 2 * quarter;
-    for (int j = 0; j < quarter; j++) {
-        const double* w1 = twiddle + j * step;
-        const double* w2 = twiddle + 2 * j * step;
-        const double* w3 = twiddle + 3 * j * step;
-        double w1r = w1[0], w1i = Direction * w1[1];
-        double w2r = w2[0], w2i = Direction * w2[1];
-        double w3r = w3[0], w3i = Direction * w3[1];
-        for (double* p = a + 2 * j; p < end; p += 2 * blockLength) {
-            double br = p[q] * w2r - p[q + 1] * w2i;
-            double bi = p[q] * w2i + p[q + 1] * w2r;
-            double cr = p[2 * q] * w1r - p[2 * q + 1] * w1i;
-            double ci = p[2 * q] * w1i + p[2 * q + 1] * w1r;
-            double dr = p[3 * q] * w3r - p[3 * q + 1] * w3i;
-            double di = p[3 * q] * w3i + p[3 * q + 1] * w3r;
-            double sr = p[0] + br, si = p[1] + bi;
-            double tr = p[0] - br, ti = p[1] - bi;
-            double ur = cr + dr, ui = ci + di;
-            // -i (c - d) forward, +i (c - d) backward.
-            double vr = Direction * (ci - di), vi = -Direction * (cr - dr);
-            p[0] = sr + ur;
-            p[1] = si + ui;
-            p[2 * q] = sr - ur;
-            p[2 * q + 1] = si - ui;
-            p[q] = tr + vr;
-            p[q + 1] = ti + vi;
-            p[3 * q] = tr - vr;
-            p[3 * q + 1] = ti - vi;
-        }
-    }
+    RadixFourColumn<Direction, true>(a, end, q, blockLength, twiddle, twiddle, twiddle);
+    for (int j = 1; j < quarter; j++)
+        RadixFourColumn<Direction, false>(a + 2 * j, end, q, blockLength, twiddle + j * step,
+                                          twiddle + 2 * j * step, twiddle + 3 * j * step);
 }
 
 } // namespace
@@ -129,8 +152,12 @@ void RadixFourStage(double* a, int complexCount, int quarter)
 // 0, element 1 the real value at frequency n/2, the pair (2k, 2k+1) the
 // complex value at frequency k.
 
+// The swaps copy each complex value as plain bytes: copies through the x87
+// would load and store every double, which costs more than the permutation
+// itself where the x87 is slow (an emulator).
 void M_fft_bitreverse(double* a, int complexCount)
 {
+    const size_t COMPLEX_BYTES = 2 * sizeof(double);
     int m = complexCount;
     for (int i = 1, j = 0; i < m; i++) {
         int bit = m >> 1;
@@ -138,12 +165,10 @@ void M_fft_bitreverse(double* a, int complexCount)
             j ^= bit;
         j ^= bit;
         if (i < j) {
-            double tr = a[2 * i];
-            double ti = a[2 * i + 1];
-            a[2 * i] = a[2 * j];
-            a[2 * i + 1] = a[2 * j + 1];
-            a[2 * j] = tr;
-            a[2 * j + 1] = ti;
+            uint32_t t[4];
+            memcpy(t, a + 2 * i, COMPLEX_BYTES);
+            memcpy(a + 2 * i, a + 2 * j, COMPLEX_BYTES);
+            memcpy(a + 2 * j, t, COMPLEX_BYTES);
         }
     }
 }

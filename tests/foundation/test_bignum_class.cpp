@@ -296,3 +296,61 @@ TEST(BignumClass, SharedNumbersFromSeveralThreads)
     EXPECT_EQ(1, Count(s.a));
     EXPECT_EQ(1, Count(s.b));
 }
+
+namespace {
+
+// Operands whose products need FFT lengths no earlier test of this program
+// has used, so that the threads below make the transform's kept tables
+// (twiddle factors per length) for the first time, at the same time.
+struct FirstLengthJob {
+    BigNumber a, b;
+    std::string product;
+};
+
+DWORD WINAPI MultiplyOnce(void* param)
+{
+    FirstLengthJob* job = static_cast<FirstLengthJob*>(param);
+    job->product = Text(job->a * job->b);
+    return 0;
+}
+
+// a b from the halves of both operands: four products of half the length,
+// whose transforms use other tables than the full-length product.
+std::string ProductByHalves(const std::string& high, const std::string& low, const std::string& high2,
+                            const std::string& low2)
+{
+    BigNumber ah(high.c_str()), al(low.c_str()), bh(high2.c_str()), bl(low2.c_str());
+    return Text(ah * bh + ah * bl + al * bh + al * bl);
+}
+
+} // namespace
+
+TEST(BignumClass, FirstProductsOfNewLengthsFromSeveralThreads)
+{
+    m_apm_mt_initialize();
+    // 9000 digits use the kept transform arrays, 40000 digits fresh ones;
+    // none of the four lengths (halves included) is another one's.
+    const int digits[] = { 9000, 40000, 9000, 40000 };
+    const int threads = 4;
+    Random rng(77);
+    std::string expected[threads];
+    FirstLengthJob jobs[threads];
+    for (int i = 0; i < threads; i++) {
+        int h = digits[i] / 2;
+        std::string ah = rng.Digits(h), al = rng.Digits(h), bh = rng.Digits(h), bl = rng.Digits(h);
+        jobs[i].a = BigNumber(("0." + ah + al).c_str());
+        jobs[i].b = BigNumber(("0." + bh + bl).c_str());
+        expected[i] = ProductByHalves("0." + ah, "0." + std::string(h, '0') + al, "0." + bh,
+                                      "0." + std::string(h, '0') + bl);
+    }
+    HANDLE handles[threads];
+    for (int i = 0; i < threads; i++)
+        handles[i] = CreateThread(nullptr, 0, &MultiplyOnce, &jobs[i], 0, nullptr);
+    for (int i = 0; i < threads; i++)
+        ASSERT_NE(nullptr, handles[i]);
+    WaitForMultipleObjects(threads, handles, TRUE, INFINITE);
+    for (int i = 0; i < threads; i++) {
+        CloseHandle(handles[i]);
+        EXPECT_EQ(expected[i], jobs[i].product) << digits[i] << " digits, thread " << i;
+    }
+}

@@ -75,6 +75,23 @@ TEST(BignumFastMul, AgreesWithSchoolbookOnRandomLengths)
     }
 }
 
+TEST(BignumFastMul, UnequalLengthsFillAShorterTransform)
+{
+    // The transform holds the product of the significant base-10000 digits
+    // only. 200 and 55 to 58 of them make 254 to 257 product digits: 256
+    // fills the shorter transform to its last element, 257 needs the next
+    // length; one length too short wraps the product's top onto its bottom.
+    Random rng(6);
+    for (int pairs : { 55, 56, 57, 58 }) {
+        std::string nines(4 * pairs, '9');
+        ExpectSameProduct(std::string(800, '9'), nines, "nines at the transform's end");
+        ExpectSameProduct(Number(rng, 800), Number(rng, 4 * pairs - 1, true), "odd digit count");
+    }
+    // Newton's last steps: full length times half length, both orders.
+    ExpectSameProduct(Number(rng, 610), Number(rng, 307), "610 x 307");
+    ExpectSameProduct(Number(rng, 3005), Number(rng, 6010, true), "3005 x 6010");
+}
+
 TEST(BignumFastMul, KeptAndFreshFftArrays)
 {
     // Up to 8200 elements the FFT works in kept arrays, beyond in fresh

@@ -7,6 +7,14 @@
 int RunTaskCommand(int argc, char** argv);
 int RunDitherCommand(int argc, char** argv);
 int RunColourCommand(int argc, char** argv);
+int RunRenderCommand(int argc, char** argv);
+int RunBenchCommand(int argc, char** argv);
+// spxcalc bench --type attractor (AttractorCommands.cpp).
+int RunAttractorBench(int argc, char** argv);
+// The IFS expression evaluator and the formula-file loader (IfsCommands.cpp).
+int RunIfsEvalCommand(int argc, char** argv);
+int RunFormulasCommand(int argc, char** argv);
+int RunLoadCommand(int argc, char** argv);
 
 // The colour subcommands that map values and merge layers (ColourMapCommands.cpp).
 int RunColourMapCommand(int argc, char** argv);
