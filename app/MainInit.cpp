@@ -310,14 +310,16 @@ Fractal* FindFractalNamed(FractalFolder* folder, const char* name)
     return NULL;
 }
 
-// Step 39: the stored window state.
+// Step 39: the stored window state. Showing and maximising in one call
+// maximises the window before it is mapped: a window shown first and
+// maximised afterwards is restored again by Wine's X11 driver when no
+// window manager confirms the maximised state.
 void ShowMainFrame()
 {
     HWND frame = g_App->mainFrame->hwnd;
     if (g_MainWindowSetting.showCommand == 3) {
         g_App->mainFrame->Resize(800, 600);
-        ShowWindow(frame, SW_SHOW);
-        ShowWindow(frame, SW_MAXIMIZE);
+        ShowWindow(frame, SW_SHOWMAXIMIZED);
     } else if (g_MainWindowSetting.showCommand == 2) {
         ShowWindow(frame, SW_MINIMIZE);
     } else {
@@ -368,6 +370,21 @@ void CreateDataFolders(const char* dataFolder)
     }
 }
 
+// The compiler's formula files: the loader scans them only in the folders
+// of the compiler search path, whose default first folder is
+// Formulas\Compiler (the data folder's own Formulas is dropped from it).
+static bool IsCompilerFormulaFile(const char* name)
+{
+    static const char* const kExtensions[] = {".sfm", ".scl", ".str", ".lib"};
+    const char* dot = strrchr(name, '.');
+    if (dot == NULL)
+        return false;
+    for (const char* extension : kExtensions)
+        if (_stricmp(dot, extension) == 0)
+            return true;
+    return false;
+}
+
 int InstallShippedFiles(const char* programFolder, const char* dataFolder)
 {
     static const char* const kShipped[] = {"Formulas", "Fractals"};
@@ -382,9 +399,12 @@ int InstallShippedFiles(const char* programFolder, const char* dataFolder)
         do {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 continue;
+            const char* target = strcmp(sub, "Formulas") == 0 && IsCompilerFormulaFile(found.cFileName)
+                                     ? "Formulas\\Compiler"
+                                     : sub;
             char from[1100], to[1100];
             snprintf(from, sizeof(from), "%s\\%s\\%s", programFolder, sub, found.cFileName);
-            snprintf(to, sizeof(to), "%s\\%s\\%s", dataFolder, sub, found.cFileName);
+            snprintf(to, sizeof(to), "%s\\%s\\%s", dataFolder, target, found.cFileName);
             if (CopyFileA(from, to, TRUE))
                 ++copied;
         } while (FindNextFileA(search, &found));

@@ -20,8 +20,10 @@ int InitializeProgram();
 void CreateDataFolders(const char* dataFolder);
 
 // Copies the files the program ships beside its executable into the data
-// folder where they are missing: programFolder\Formulas\* into
-// dataFolder\Formulas (the formulas new fractals use) and
+// folder where they are missing: the compiler's formula files of
+// programFolder\Formulas (.sfm, .scl, .str, .lib: the formulas new fractals
+// use) into dataFolder\Formulas\Compiler, the first folder of the compiler
+// search path, the other files (IFS, L-systems) into dataFolder\Formulas, and
 // programFolder\Fractals\* into dataFolder\Fractals (the "Startup"
 // fractal of Spiralix.par). Files already there are the user's and stay.
 // The number of files copied.

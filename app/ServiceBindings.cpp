@@ -10,6 +10,8 @@
 #include "calc/DisplayPalette.h"
 #include "calc/FractalTask.h"
 #include "calc/escapetime/EscapeTime.h"
+#include "calc/escapetime/FilterRoad.h"
+#include "calc/escapetime/RenderJobRoad.h"
 #include "calc/task/TaskHooks.h"
 #include "document/Fractal.h"
 #include "document/FractalThreads.h"
@@ -157,4 +159,6 @@ void BindApplicationServices()
     s.knownFormulaCount = &KnownCount;
     g_TaskHooks.storeRenderJobResult = &StoreRenderJobResult;
     g_ExceptionText = &PApplication::GetExceptionText;
+    InstallRenderJobRoad();
+    InstallImageFilterRoad();
 }

@@ -150,7 +150,7 @@ void TerminateProgram()
     Log("Closing fractal tree window");
     CloseKeepingOpened(WID_FRACTALTREE);
     Log("Closing all other windows...");
-    StoreToolWindowPositions(false);
+    RecordToolWindowPlacements();
     Log("All other windows have been closed...");
 
     g_RenderJobsLock.Lock();

@@ -84,7 +84,6 @@ FractalTask::FractalTask()
     memset(&dib8, 0, sizeof dib8);
     memset(&dib3D, 0, sizeof dib3D);
     memset(ditherRows, 0, sizeof ditherRows);
-    memset(colourTable, 0, sizeof colourTable);
 }
 
 void Array2D::Clear()

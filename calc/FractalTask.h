@@ -215,7 +215,6 @@ public:
     TaskBitmapInfo dib8;              // header of shadowBits
     TaskBitmapInfo dib3D;             // header of the 3D images
     float* ditherRows[9];             // three sets of three error rows
-    RGBQUAD colourTable[256];         // the window's display colours
 
     // ----- Buffers (TaskBuffers.cpp)
     // Invalidates the 10 x 10 area of each set marker in the window and

@@ -102,23 +102,27 @@ void Fractal::ApplyPalette()
 
 void Fractal::DistributePalette(Fractal* changedFractal, const RGBQUAD* colours, int compare)
 {
+    // The changed fractal takes the colours whether or not a folder holds
+    // it (the command-line tools calculate fractals of no folder).
     bool changed = false;
+    FractalTask* own = changedFractal->task;
+    if (own && changedFractal->suppressDrawing != 1) {
+        changed = compare && FirstEntriesDiffer(own->dib.colors, colours);
+        memcpy(own->dib.colors, colours, sizeof own->dib.colors);
+    }
+    bool changed8 = changedFractal->header->DisplayDepth == 8 && ScreenDepth == 8;
     for (ListNode* fn = FolderList.GetHead(); fn; fn = fn->next) {
         FractalFolder* folder = static_cast<FractalFolder*>(fn);
         for (ListNode* n = folder->fractals.GetHead(); n; n = n->next) {
             Fractal* f = static_cast<Fractal*>(n);
-            if (!f->task || f->suppressDrawing == 1)
+            if (f == changedFractal || !f->task || f->suppressDrawing == 1)
                 continue;
-            bool differs = compare && FirstEntriesDiffer(f->task->colourTable, colours);
-            bool both8 = f->header->DisplayDepth == 8 && changedFractal->header->DisplayDepth == 8 && ScreenDepth == 8;
-            if (f == changedFractal || both8)
-                memcpy(f->task->colourTable, colours, sizeof f->task->colourTable);
-            if (f == changedFractal)
-                changed = differs;
+            if (changed8 && f->header->DisplayDepth == 8)
+                memcpy(f->task->dib.colors, colours, sizeof f->task->dib.colors);
         }
     }
-    if (!changed || !changedFractal->task)
+    if (!changed || !own)
         return;
-    changedFractal->task->passLimit = 2;
+    own->passLimit = 2;
     ReactToNewColours(changedFractal);
 }

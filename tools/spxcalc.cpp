@@ -8,6 +8,7 @@
 //   spxcalc ifs-eval [--p1 V ... --p4 V] EXPR...
 //   spxcalc formulas FILE... [--save-all ifs|lsystem OUT]
 //   spxcalc load IMAGE [--path DIR] [--entry-out OUT]   an image with its entry
+//   spxcalc job FILE --entry NAME --size WxH --temp DIR --dest DIR ...   a render job
 //
 // Each command's file in tools/spxcalc/ describes its arguments and output.
 // Errors go to standard error with a non-zero exit code.
@@ -36,5 +37,6 @@ int main(int argc, char** argv) {
     if (strcmp(command, "ifs-eval") == 0) return RunIfsEvalCommand(argc - 2, argv + 2);
     if (strcmp(command, "formulas") == 0) return RunFormulasCommand(argc - 2, argv + 2);
     if (strcmp(command, "load") == 0) return RunLoadCommand(argc - 2, argv + 2);
+    if (strcmp(command, "job") == 0) return RunJobCommand(argc - 2, argv + 2);
     return Usage();
 }

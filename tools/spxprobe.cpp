@@ -10,6 +10,13 @@
 //   spxprobe answer TITLE BUTTON TIMEOUT         presses BUTTON (IDYES 6 ...)
 //                                                in the message box TITLE
 //   spxprobe close HANDLE                        posts WM_CLOSE
+//   spxprobe child TITLE TIMEOUT                 prints the handle of the
+//                                                main frame's MDI child whose
+//                                                title contains TITLE
+//   spxprobe colours HANDLE                      prints the number of distinct
+//                                                colours of the client area
+//   spxprobe placement HANDLE                    prints the show state (3 =
+//                                                maximised) and the outer size
 #include <windows.h>
 #include <commctrl.h>
 #include <stdio.h>
@@ -139,6 +146,105 @@ int Answer(const char* title, int button, DWORD timeout)
     return 0;
 }
 
+// The children of the main frame's MDI client (the first visible window
+// of the main-window class is the frame).
+HWND MdiChildTitled(const char* part)
+{
+    HWND frame = FindWindowA("vuzaz_defwindow", NULL);
+    HWND client = frame != NULL ? FindWindowExA(frame, NULL, "MDIClient", NULL) : NULL;
+    for (HWND child = client != NULL ? GetWindow(client, GW_CHILD) : NULL; child != NULL;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        char text[512] = "";
+        GetWindowTextA(child, text, sizeof(text));
+        if (strstr(text, part) != NULL && IsWindowVisible(child))
+            return child;
+    }
+    return NULL;
+}
+
+int Child(const char* title, DWORD timeout)
+{
+    HWND w = WaitFor([&] { return MdiChildTitled(title); }, timeout);
+    if (w == NULL)
+        return 1;
+    printf("0x%lx\n", (unsigned long)(UINT_PTR)w);
+    return 0;
+}
+
+// Copies width x height pixels at x, y of the source into a 32-bit DIB and
+// counts the distinct colours.
+int CountColours(HDC source, int x, int y, int width, int height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = NULL;
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    if (dib == NULL || bits == NULL) {
+        DeleteDC(memory);
+        return 0;
+    }
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+    GdiFlush();
+    const DWORD* pixels = static_cast<const DWORD*>(bits);
+    size_t count = (size_t)width * height;
+    DWORD* sorted = new DWORD[count];
+    for (size_t i = 0; i < count; ++i)
+        sorted[i] = pixels[i] & 0xFFFFFF;
+    qsort(sorted, count, sizeof(DWORD), [](const void* a, const void* b) {
+        DWORD x = *static_cast<const DWORD*>(a), y = *static_cast<const DWORD*>(b);
+        return x < y ? -1 : x > y ? 1 : 0;
+    });
+    int distinct = 0;
+    for (size_t i = 0; i < count; ++i)
+        if (i == 0 || sorted[i] != sorted[i - 1])
+            ++distinct;
+    delete[] sorted;
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    return distinct;
+}
+
+// Another process's window is read through its own device context, else
+// (where that gives a single colour) through the screen where it is shown.
+int Colours(HWND w)
+{
+    RECT client;
+    if (!IsWindow(w) || !GetClientRect(w, &client) || client.right <= 0 || client.bottom <= 0)
+        return 1;
+    HDC window = GetDC(w);
+    int distinct = CountColours(window, 0, 0, client.right, client.bottom);
+    ReleaseDC(w, window);
+    if (distinct <= 1) {
+        POINT origin = {0, 0};
+        ClientToScreen(w, &origin);
+        HDC screen = GetDC(NULL);
+        int onScreen = CountColours(screen, origin.x, origin.y, client.right, client.bottom);
+        ReleaseDC(NULL, screen);
+        if (onScreen > distinct)
+            distinct = onScreen;
+    }
+    printf("%d\n", distinct);
+    return 0;
+}
+
+int Placement(HWND w)
+{
+    WINDOWPLACEMENT placement = {sizeof(placement)};
+    RECT outer;
+    if (!IsWindow(w) || !GetWindowPlacement(w, &placement) || !GetWindowRect(w, &outer))
+        return 1;
+    printf("%u %ld %ld\n", placement.showCmd, outer.right - outer.left, outer.bottom - outer.top);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -156,6 +262,12 @@ int main(int argc, char** argv)
         return Answer(argv[2], atoi(argv[3]), strtoul(argv[4], NULL, 10));
     if (argc >= 3 && strcmp(argv[1], "close") == 0)
         return PostMessageA(ParseHandle(argv[2]), WM_CLOSE, 0, 0) ? 0 : 1;
-    fprintf(stderr, "usage: spxprobe window|title|status|list|answer|close ...\n");
+    if (argc >= 4 && strcmp(argv[1], "child") == 0)
+        return Child(argv[2], strtoul(argv[3], NULL, 10));
+    if (argc >= 3 && strcmp(argv[1], "colours") == 0)
+        return Colours(ParseHandle(argv[2]));
+    if (argc >= 3 && strcmp(argv[1], "placement") == 0)
+        return Placement(ParseHandle(argv[2]));
+    fprintf(stderr, "usage: spxprobe window|title|status|list|answer|close|child|colours|placement ...\n");
     return 2;
 }

@@ -140,19 +140,6 @@ void CopyCount(size_t from, size_t to)
         g_IterationRecord.counts[to] = g_IterationRecord.counts[from];
 }
 
-bool TakeRowLock(Fractal* f)
-{
-    BusyLock* lock = f->task->rowLock;
-    return !lock || WaitForLockOrCommand(f, lock, false) != 0;
-}
-
-void ReleaseRowLock(Fractal* f)
-{
-    f->task->rowsMoved = 0;
-    if (f->task->rowLock)
-        f->task->rowLock->Unlock();
-}
-
 // One row of a pass: 0 done, 3 a command stopped it.
 int CalculateRow(EscapeTimeRun* run, RowCopy& copy, int row, int step)
 {
@@ -181,14 +168,6 @@ int CalculateRow(EscapeTimeRun* run, RowCopy& copy, int row, int step)
     ColorizeEscapeTimeLine(f, run->x0, row, run->x1 - run->x0, f->header->DisplayDepth > 8 ? 1 : 0, step, nullptr);
     FillBlock(f, run->x0, row, run->x1 - run->x0, step);
     return 0;
-}
-
-void ZeroDitherErrors(Fractal* f)
-{
-    FractalTask* t = f->task;
-    for (int i = 3; i < 9; ++i)
-        if (t->ditherRows[i])
-            memset(t->ditherRows[i], 0, sizeof(float) * (size_t)f->header->Width);
 }
 
 int InteractiveRoad(EscapeTimeRun* run)
@@ -410,7 +389,12 @@ int CalculateEscapeTime(Fractal* fractal, int x0, int y0, int x1, int y1)
     g_EscapeTimeStatistics.evaluations = 0;
     g_EscapeTimeStatistics.invalid = 0;
     g_EscapeTimeStatistics.shownText[0] = 0;
-    if (!run.task || !run.block || !run.task->values || !run.task->flags)
+    if (!run.task || !run.block)
+        return 1;
+    // A render job's task keeps no image buffers: its road calculates into
+    // the job's image store. Every other road needs the value and flag rows.
+    bool storeRoad = ChooseEscapeTimeRoad(fractal) == ROAD_RENDER_JOB && g_RenderJobRoad;
+    if (!storeRoad && (!run.task->values || !run.task->flags))
         return 1;
     LARGE_INTEGER before, after, frequency;
     QueryPerformanceCounter(&before);
@@ -427,4 +411,17 @@ int CalculateEscapeTime(Fractal* fractal, int x0, int y0, int x1, int y1)
     result = other ? other(fractal, &run.context, x0, y0, x1, y1) : InteractiveRoad(&run);
     Finish(&run, result);
     return result;
+}
+
+bool TakeRowLock(Fractal* f)
+{
+    BusyLock* lock = f->task->rowLock;
+    return !lock || WaitForLockOrCommand(f, lock, false) != 0;
+}
+
+void ReleaseRowLock(Fractal* f)
+{
+    f->task->rowsMoved = 0;
+    if (f->task->rowLock)
+        f->task->rowLock->Unlock();
 }

@@ -25,3 +25,8 @@ int SetUpEscapeTime(EscapeTimeRun* run);
 // The orbit buffer's size for a MaxIter; 0 when it cannot be had in one
 // block (a negative or overflowing size).
 size_t OrbitBufferBytes(int maxIter);
+
+// The task's row lock for the calculation thread: false when a command
+// arrived while waiting for it. Releasing clears rowsMoved.
+bool TakeRowLock(Fractal* f);
+void ReleaseRowLock(Fractal* f);

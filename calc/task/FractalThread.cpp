@@ -18,6 +18,7 @@
 #include "calc/DisplayPalette.h"
 #include "calc/task/TaskHooks.h"
 #include "calc/escapetime/EscapeTime.h"
+#include "calc/layers/LayeredCalculation.h"
 #include "document/Fractal.h"
 #include "document/DocumentSettings.h"
 #include "document/EscapetimeParameters.h"
@@ -27,6 +28,7 @@
 #include "fractals/dynsys/DynamicSystem.h"
 #include "fractals/lsystem/LSystemCalculator.h"
 #include "fractals/plasma/Plasma.h"
+#include "fractals/attractor/CalculateAttractor.h"
 #include "fractals/ifs/IfsFormula.h"
 
 int DrawingSpeed = 10;
@@ -48,9 +50,9 @@ CalculatorRow kCalculators[] = {
     {FT_LSYSTEM, CalculateLSystemArea},
     {FT_IFS, CalculateIfs},
     {FT_ESCAPETIME, CalculateEscapeTime},
-    {FT_LAYERED, nullptr},
+    {FT_LAYERED, DrawLayeredFractal},
     {FT_QUATERNION, nullptr},
-    {FT_ATTRACTOR, nullptr},
+    {FT_ATTRACTOR, CalculateAttractorArea},
 };
 
 // All six x87 exceptions masked, 64-bit precision, rounding to nearest.
@@ -412,14 +414,6 @@ void DrawRows(Fractal* f, int first, int last)
         g_TaskHooks.drawImageRows(f, first, last);
 }
 
-void ZeroDitherErrors(Fractal* f)
-{
-    FractalTask* t = f->task;
-    for (int i = 3; i < 9; ++i)
-        if (t->ditherRows[i])
-            memset(t->ditherRows[i], 0, sizeof(float) * (size_t)f->header->Width);
-}
-
 }  // namespace
 
 Calculator CalculatorOfType(int type)
@@ -581,4 +575,25 @@ void RecolourAllLines(Fractal* f, int dither)
     }
     if (dithering)
         DitherFractalImage(f);
+}
+
+void ZeroDitherErrors(Fractal* f)
+{
+    FractalTask* t = f->task;
+    for (int i = 3; i < 9; ++i)
+        if (t->ditherRows[i])
+            memset(t->ditherRows[i], 0, sizeof(float) * (size_t)f->header->Width);
+}
+
+void DrawVisibleRows(Fractal* f, int first, int last)
+{
+    FractalTask* task = f->task;
+    if (!task->window || task->windowHidden || !g_TaskHooks.drawImageRows)
+        return;
+    if (first < 0)
+        first = 0;
+    if (last > f->header->Height - 1)
+        last = f->header->Height - 1;
+    if (first <= last)
+        g_TaskHooks.drawImageRows(f, first, last);
 }

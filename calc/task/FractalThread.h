@@ -48,3 +48,9 @@ bool TakeCommand(FractalTask* task, int expected, int value);
 // a waiting FTC_REDRAW3D is cleared and does not count. Calculators poll it
 // within their rows and steps.
 bool CommandPending(FractalTask* task);
+
+// Clears the error rows of the dithering (rows 3..8) before a new pass.
+void ZeroDitherErrors(Fractal* fractal);
+// Shows image rows first..last (clipped to the image) in the fractal's
+// window, when it has a visible one.
+void DrawVisibleRows(Fractal* fractal, int first, int last);

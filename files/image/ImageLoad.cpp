@@ -108,7 +108,7 @@ struct RowDrawing {
 
 void SetGreyOrPaletteColours(Fractal* target, const png_color* palette, int count, bool grey)
 {
-    RGBQUAD* table = target->task->colourTable;
+    RGBQUAD* table = target->task->dib.colors;
     for (int i = 0; i < 256; i++) {
         RGBQUAD c = {0, 0, 0, 0};
         if (grey)

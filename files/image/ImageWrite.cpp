@@ -46,7 +46,7 @@ bool TakeSource(Fractal* fractal, bool want3D, SourceImage& source)
     if (!task)
         return false;
     FractalHeader* h = fractal->header;
-    source.colours = task->colourTable;
+    source.colours = task->dib.colors;
     source.width = h->Width;
     source.height = h->Height;
     int stride = fractal->GetImageStride();

@@ -96,6 +96,10 @@ int AccumulateAttractorRecords(const AttractorPlanes& planes, const AttractorAcc
     for (int n = 0; n < count; n++) {
         AttractorScreenRecord r;
         memcpy(&r, records + n * ATTRACTOR_RECORD_SIZE, sizeof r);
+        // a point that escaped to NaN has no place, whatever its screen
+        // position came out as
+        if (r.depth != r.depth)
+            continue;
         int column = r.x + 20, row = planes.height - r.y - 21;
         if (column < 0 || row < 0 || column >= planes.width || row >= planes.height)
             continue;

@@ -198,9 +198,11 @@ void ComposeAttractorImage(Fractal* fractal, AttractorRenderRecord* r, RowWorker
     if (!t || !r->image || !t->values || !t->plane7->data || !SameSize(t->plane0, t->plane1) ||
         !SameSize(t->plane0, t->plane8))
         return;
-    for (int i = 0; i < 4; ++i)
-        if (!SameSize(t->plane0, t->planes[i]))
-            return;
+    // only Flame and Plasma read the four sums; the task frees them otherwise
+    if (r->renderMode == ARM_FLAME || r->renderMode == ARM_PLASMA)
+        for (int i = 0; i < 4; ++i)
+            if (!SameSize(t->plane0, t->planes[i]))
+                return;
     BuildNeighbourSpiral();
     for (int i = 0; i < 256; ++i)
         t->gammaTable[i] = (float)pow(i / 255.0, b->Gamma);

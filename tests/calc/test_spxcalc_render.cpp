@@ -11,6 +11,8 @@
 
 #include <fstream>
 #include <sstream>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -227,6 +229,36 @@ TEST(SpxcalcRender, DumpsHaveTheImageShape)
     EXPECT_GT(a.nFileSizeLow, 8u);
     for (const std::string& p : {iter, values, bgr, png})
         DeleteFileA(p.c_str());
+}
+
+// The colours come from the fractal's gradient: a windowless fractal of no
+// folder gets its palette too (it once rendered all black), and pixels of
+// equal counts share their colour.
+TEST(SpxcalcRender, PixelsTakeTheGradientsColours)
+{
+    std::string iter = TempPath("spx_render_ci.txt"), bgr = TempPath("spx_render_c.bgr");
+    ToolRun run = Render("Default", "--size 32x24 --passes 0 --eliminate 0 --periodicity 0 --dump-iter \"" + iter +
+                                        "\" --dump-bgr \"" + bgr + "\"");
+    ASSERT_EQ(0u, run.exitCode) << run.errors;
+    Rows counts = ReadRows(iter);
+    std::ifstream in(bgr.c_str(), std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(32u * 24 * 3, bytes.size());
+    ASSERT_EQ(24u, counts.size());
+    std::map<long, long> colourOfCount;
+    std::set<long> colours;
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 32; ++x) {
+            // The dump is bottom-up, the counts top row first.
+            const unsigned char* p = &bytes[((size_t)(23 - y) * 32 + x) * 3];
+            long colour = p[0] | p[1] << 8 | p[2] << 16;
+            colours.insert(colour);
+            auto known = colourOfCount.emplace(counts[y][x], colour);
+            EXPECT_EQ(known.first->second, colour) << "count " << counts[y][x] << " at " << x << "," << y;
+        }
+    EXPECT_GT(colours.size(), 4u);
+    DeleteFileA(iter.c_str());
+    DeleteFileA(bgr.c_str());
 }
 
 // A formula that does not compile fails with its text; bad arguments, an

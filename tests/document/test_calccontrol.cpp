@@ -348,11 +348,11 @@ TEST_F(CalcControlTest, PaletteChangeRecalculatesOrRecolours)
     for (const auto& c : cases) {
         fake.taken.clear();
         escapeTask.outsideColouringMark = c.outsideMark;
-        memset(escapeTask.colourTable, 0x55, sizeof escapeTask.colourTable);   // differs from the palette
+        memset(escapeTask.dib.colors, 0x55, sizeof escapeTask.dib.colors);   // differs from the palette
         escape->ApplyPalette();
         EXPECT_EQ(fake.taken, std::vector<int>{c.command}) << c.outsideMark;
         EXPECT_EQ(escapeTask.passLimit, 2);
-        EXPECT_EQ(memcmp(escapeTask.colourTable, escape->palette.colorTable, sizeof escapeTask.colourTable), 0);
+        EXPECT_EQ(memcmp(escapeTask.dib.colors, escape->palette.colorTable, sizeof escapeTask.dib.colors), 0);
     }
     // Unchanged colours: nothing to do.
     fake.taken.clear();

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # GUI smoke test of Spiralix.exe: in a fresh Wine prefix under a virtual X
-# display the program starts, shows its main frame and ends cleanly on
-# WM_CLOSE (exit code 0, RunState, the log lines in order, the settings
-# file); then a "Startup" of an unknown type brings up the Messages window
-# with the reader's warning and the program still ends cleanly. Every wait
-# polls with a timeout (tools/spxprobe.exe).
+# display the program starts, shows its main frame maximised, opens and
+# calculates the shipped "Startup" fractal without an error message and
+# ends cleanly on WM_CLOSE (exit code 0, RunState, the log lines in order,
+# the settings file); then a "Startup" of an unknown type brings up the
+# Messages window with the reader's warning and the program still ends
+# cleanly. Every wait polls with a timeout (tools/spxprobe.exe).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${SPIRALIX_BUILD:-$ROOT/build}
@@ -71,9 +72,27 @@ check_clean_end() {
         fail "RunState is not \"Successfully terminated\""
 }
 
-step "start, main window, WM_CLOSE"
+step "start, maximised main window, the shipped Startup calculated, WM_CLOSE"
 start_program
 FRAME=$(probe window vuzaz_defwindow Spiralix 90000) || fail "no visible main window \"Spiralix\""
+read -r STATE WIDTH HEIGHT <<<"$(probe placement "$FRAME")"
+# Maximised (state 3). Without a window manager nobody gives the window the
+# screen's size: X keeps the normal size start-up gives it, 800 x 600.
+[ "$STATE" = 3 ] && [ "${WIDTH:-0}" -ge 800 ] && [ "${HEIGHT:-0}" -ge 600 ] ||
+    fail "main window not maximised: state $STATE, $WIDTH x $HEIGHT"
+CHILD=$(probe child Startup 60000) || fail "no fractal window \"Startup\""
+# The calculation is done when the title shows 100 % (or no percentage);
+# the picture then has the gradient's colours, not the background alone.
+COLOURS=0
+for _ in $(seq 40); do
+    TITLE=$(probe title "$CHILD") || fail "the Startup window is gone"
+    COLOURS=$(probe colours "$CHILD") || COLOURS=0
+    [[ "$TITLE" =~ ^Startup( \(100%\))?$ ]] && [ "${COLOURS:-0}" -gt 8 ] && break
+    sleep 0.5
+done
+[ "${COLOURS:-0}" -gt 8 ] || fail "the Startup window shows $COLOURS colours (title \"$TITLE\")"
+MESSAGES=$(probe list Messages 1000) || MESSAGES=""
+! grep -q "Error" <<<"$MESSAGES" || fail "error messages at start: $MESSAGES"
 probe close "$FRAME" || fail "WM_CLOSE could not be posted"
 wait_program
 check_clean_end

@@ -15,6 +15,8 @@ int RunAttractorBench(int argc, char** argv);
 int RunIfsEvalCommand(int argc, char** argv);
 int RunFormulasCommand(int argc, char** argv);
 int RunLoadCommand(int argc, char** argv);
+// spxcalc job: one render job through its runner (JobCommand.cpp).
+int RunJobCommand(int argc, char** argv);
 
 // The colour subcommands that map values and merge layers (ColourMapCommands.cpp).
 int RunColourMapCommand(int argc, char** argv);

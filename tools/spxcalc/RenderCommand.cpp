@@ -7,8 +7,13 @@
 //   --size WxH          image size
 //   --passes N          Passes 0..3    --eliminate N   Eliminate 0..2
 //   --periodicity N     Periodicity 0..5               --maxiter N
-//   --workers N, --seed N   taken for the calculators of other types
-//   --png OUT           the image as a plain PNG
+//   --workers N         attractors: point workers (1-32; default processors + 1)
+//   --seed N            attractors: the seed of every worker's random numbers
+//   --png OUT           the image as a PNG with the entry embedded
+//   --jpeg OUT          the image as a JPEG with the entry embedded
+//   --bmp OUT           the image as a BMP
+//   --filters FILE      an image-filter file (".flt") loaded before the
+//                       entry is read, so that its ImageFilter= finds it
 //   --dump-iter OUT     a line per image row, top first: the iteration
 //                       count of every pixel (MaxIter for inside pixels; a
 //                       guessed or eliminated pixel shows its source's)
@@ -37,12 +42,15 @@
 
 #include "calc/FractalTask.h"
 #include "calc/escapetime/EscapeTime.h"
+#include "calc/escapetime/FilterRoad.h"
 #include "calc/task/DrawTrace.h"
 #include "calc/task/TaskLifecycle.h"
 #include "document/EscapetimeParameters.h"
 #include "document/Fractal.h"
+#include "files/ImageFilterFile.h"
 #include "files/formulafiles/FormulaFiles.h"
 #include "files/image/ImageWrite.h"
+#include "tools/spxcalc/AttractorRender.h"
 #include "tools/spxcalc/Commands.h"
 #include "tools/spxcalc/RenderSupport.h"
 
@@ -57,12 +65,16 @@ struct RenderOptions {
     bool setMaxIter = false;
     int maxIter = 0;
     const char* png = nullptr;
+    const char* jpeg = nullptr;
+    const char* bmp = nullptr;
+    const char* filters = nullptr;
     const char* dumpIter = nullptr;
     const char* dumpBgr = nullptr;
     const char* dumpIndex = nullptr;
     const char* dumpValues = nullptr;
     const char* dumpDraw = nullptr;
     std::vector<const char*> formulaFiles;
+    int workers = 0, seed = 0;
     bool stats = false;
     int stopAfter = -1;
 };
@@ -107,7 +119,6 @@ int ParseOptions(int argc, char** argv, RenderOptions* o)
         const char* a = argv[i];
         bool hasValue = i + 1 < argc;
         const char* v = hasValue ? argv[i + 1] : "";
-        int ignored;
         if (a[0] != '-') {
             if (o->file)
                 return Fail("more than one file: %s", a);
@@ -136,10 +147,18 @@ int ParseOptions(int argc, char** argv, RenderOptions* o)
             ok = ParseInt(v, 0, 5, &o->periodicity);
         else if (strcmp(a, "--maxiter") == 0)
             ok = o->setMaxIter = ParseInt(v, -2147483647 - 1, 2147483647, &o->maxIter);
-        else if (strcmp(a, "--workers") == 0 || strcmp(a, "--seed") == 0)
-            ok = ParseInt(v, 0, 2147483647, &ignored);
+        else if (strcmp(a, "--workers") == 0)
+            ok = ParseInt(v, 1, 32, &o->workers);
+        else if (strcmp(a, "--seed") == 0)
+            ok = ParseInt(v, 0, 2147483647, &o->seed);
         else if (strcmp(a, "--png") == 0)
             o->png = v;
+        else if (strcmp(a, "--jpeg") == 0)
+            o->jpeg = v;
+        else if (strcmp(a, "--bmp") == 0)
+            o->bmp = v;
+        else if (strcmp(a, "--filters") == 0)
+            o->filters = v;
         else if (strcmp(a, "--dump-iter") == 0)
             o->dumpIter = v;
         else if (strcmp(a, "--dump-bgr") == 0)
@@ -161,7 +180,8 @@ int ParseOptions(int argc, char** argv, RenderOptions* o)
     }
     if (!o->file || !o->entry) {
         fprintf(stderr, "usage: spxcalc render FILE --entry NAME [--path DIR] [--size WxH] [--passes N] "
-                        "[--eliminate N] [--periodicity N] [--maxiter N] [--png OUT] [--dump-iter OUT] "
+                        "[--eliminate N] [--periodicity N] [--maxiter N] [--png OUT] [--jpeg OUT] [--bmp OUT] "
+                        "[--filters FILE] [--dump-iter OUT] "
                         "[--dump-bgr OUT] [--dump-index OUT] [--dump-values OUT] [--dump-draw OUT] [--formulas F.ifs|F.l ...] "
                         "[--stats] [--stop-after MS]\n");
         return 2;
@@ -230,19 +250,6 @@ bool WriteBgr(const Fractal* f, const char* path)
     return true;
 }
 
-bool WritePng(const Fractal* f, const char* path)
-{
-    int w = f->header->Width, h = f->header->Height;
-    std::vector<unsigned char> pixels((size_t)w * h * 3);
-    std::vector<unsigned char*> rows((size_t)h);
-    for (int line = 0; line < h; ++line) {
-        rows[line] = &pixels[(size_t)line * w * 3];
-        for (int x = 0; x < w; ++x)
-            PixelColour(f, x, h - 1 - line, rows[line] + 3 * x);
-    }
-    return WritePngFile(rows.data(), w, h, 3, path, nullptr, nullptr, false);
-}
-
 // A text dump: one line per image row, top first, of what cell(x, y)
 // prints for stored row y.
 template <class Cell>
@@ -304,8 +311,15 @@ int RunRenderCommand(int argc, char** argv)
     if (rc)
         return rc;
     LoadRenderFormulaFolders(o.path);
+    InstallImageFilterRoad();
+    if ((rc = ApplyAttractorRenderOptions(o.workers, (unsigned)o.seed)) != 0)
+        return rc;
     if (!LoadDrawingFormulas(o))
         return 2;
+    if (o.filters && LoadImageFilterFile(nullptr, o.filters) == 0) {
+        FlushRenderMessages();
+        return Fail("no image filter read from %s", o.filters);
+    }
     Fractal* f = nullptr;
     std::string error;
     if (ReadRenderEntry(o.file, o.entry, &f, error) != 0) {
@@ -364,10 +378,22 @@ int RunRenderCommand(int argc, char** argv)
     }
     if (o.dumpBgr)
         written &= WriteBgr(f, o.dumpBgr);
-    if (o.png && !WritePng(f, o.png)) {
-        fprintf(stderr, "spxcalc render: cannot write %s\n", o.png);
-        written = false;
-    }
+    // The image writers embed the entry (PNG, JPEG); a failure names the
+    // writer's error code.
+    struct Output {
+        const char* path;
+        bool (*save)(Fractal*, const char*);
+    };
+    const Output outputs[] = {
+        {o.png, [](Fractal* fr, const char* p) { return SaveFractalPng(fr, p, false, nullptr); }},
+        {o.jpeg, [](Fractal* fr, const char* p) { return SaveFractalJpeg(fr, p, false, nullptr); }},
+        {o.bmp, [](Fractal* fr, const char* p) { return SaveFractalBmp(fr, p, false); }},
+    };
+    for (const Output& out : outputs)
+        if (out.path && !out.save(f, out.path)) {
+            fprintf(stderr, "spxcalc render: cannot write %s (error %d)\n", out.path, (int)WorkerErrorCode);
+            written = false;
+        }
     if (o.stats) {
         long long calculated = 0, eliminated = 0;
         for (int y = 0; y < h; ++y)
