@@ -110,3 +110,18 @@ FILE* OpenFormulaOutput(const char* directory, const char* fileName, FILE* file)
     std::string path = FormulaFilePath(directory, fileName);
     return path.empty() ? nullptr : OpenWritableFile(path.c_str(), "w", 1);
 }
+
+bool SplitFormulaEntry(const char* text, char* name, std::string* body)
+{
+    int brace = -1;
+    if (!text || FindEntryName(text, name, &brace, 0) < 0 || brace < 0)
+        return false;
+    if (_stricmp(name, "COMMENT") == 0)
+        return false;
+    const char* open = text + brace;
+    const char* close = strchr(open + 1, '}');
+    if (!close)
+        return false;
+    body->assign(open + 1, close);
+    return true;
+}

@@ -3,9 +3,29 @@
 // case, runs of line feeds collapsed and none at either end.
 #pragma once
 #include <stdio.h>
+#include <string.h>
 #include <string>
 
 std::string PrepareFormulaBody(const char* body, size_t length);
+
+// Calls read(line) for every line of the prepared body.
+template <class ReadLine>
+void ForEachFormulaLine(const char* body, ReadLine read)
+{
+    std::string text = PrepareFormulaBody(body, strlen(body));
+    for (size_t start = 0; !text.empty() && start <= text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        read(text.substr(start, end - start).c_str());
+        start = end + 1;
+    }
+}
+
+// The name (ListNode::NODE_NAME_SIZE bytes) and the text between the
+// braces of the entry text starts with; false for an entry named COMMENT
+// or one without its name or braces.
+bool SplitFormulaEntry(const char* text, char* name, std::string* body);
 
 // The path of a formula file: directory + "\" + fileName, or whichever of
 // the two is given; empty when neither is.

@@ -80,31 +80,16 @@ void ReadIfsFormula(IfsFormula* formula, const char* body)
 {
     if (!formula || !body)
         return;
-    std::string text = PrepareFormulaBody(body, strlen(body));
-    size_t start = 0;
-    while (!text.empty() && start <= text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        ReadMap(formula, text.substr(start, end - start).c_str());
-        start = end + 1;
-    }
+    ForEachFormulaLine(body, [formula](const char* line) { ReadMap(formula, line); });
 }
 
 IfsFormula* ReadIfsEntry(const char* text)
 {
     char name[ListNode::NODE_NAME_SIZE];
-    int brace = -1;
-    if (!text || FindEntryName(text, name, &brace, 0) < 0 || brace < 0)
-        return nullptr;
-    if (_stricmp(name, "COMMENT") == 0)
-        return nullptr;
-    const char* open = text + brace;
-    const char* close = strchr(open + 1, '}');
-    if (!close)
+    std::string body;
+    if (!SplitFormulaEntry(text, name, &body))
         return nullptr;
     auto* formula = new IfsFormula(name);
-    std::string body(open + 1, close);
     ReadIfsFormula(formula, body.c_str());
     LockIfsFormulas();
     g_IfsFormulas.InsertSorted(formula, true);

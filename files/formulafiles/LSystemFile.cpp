@@ -66,31 +66,16 @@ void ReadLSystemFormula(LSystemFormula* formula, const char* body)
 {
     if (!formula || !body)
         return;
-    std::string text = PrepareFormulaBody(body, strlen(body));
-    size_t start = 0;
-    while (start <= text.size() && !text.empty()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        ReadStatement(formula, text.substr(start, end - start).c_str());
-        start = end + 1;
-    }
+    ForEachFormulaLine(body, [formula](const char* line) { ReadStatement(formula, line); });
 }
 
 LSystemFormula* ReadLSystemEntry(const char* text)
 {
     char name[ListNode::NODE_NAME_SIZE];
-    int brace = -1;
-    if (!text || FindEntryName(text, name, &brace, 0) < 0 || brace < 0)
-        return nullptr;
-    if (_stricmp(name, "COMMENT") == 0)
-        return nullptr;
-    const char* open = text + brace;
-    const char* close = strchr(open + 1, '}');
-    if (!close)
+    std::string body;
+    if (!SplitFormulaEntry(text, name, &body))
         return nullptr;
     LSystemFormula* formula = new LSystemFormula(name);
-    std::string body(open + 1, close);
     ReadLSystemFormula(formula, body.c_str());
     formula->MergeRules();
     // A calculation may be looking a formula up meanwhile.
