@@ -5,8 +5,11 @@
 #include <string.h>
 #include "calc/FractalTask.h"
 #include "calc/task/TaskBuffers.h"
+#include "compiler/FormulaCompiler.h"
 #include "document/DocumentSettings.h"
 #include "document/Fractal.h"
+#include "foundation/Buffers.h"
+#include "foundation/Thread.h"
 
 class TestTask {
 public:
@@ -61,4 +64,37 @@ public:
 
 private:
     int savedScreenDepth;
+};
+
+// The task members an escape-time calculation uses (compiler, code and data
+// buffers, row lock), made for a windowless test task and freed with it.
+struct EscapeTimeMembers {
+    explicit EscapeTimeMembers(FractalTask* t) : task(t)
+    {
+        t->formulaCompiler = new FormulaCompiler();
+        t->codeBuffer = new GrowBuffer(4096, true);
+        t->codeBuffer3 = new GrowBuffer(4096, true);
+        t->varBlock = new AlignedBuffer(3000, 3000);
+        t->varBlock2 = new AlignedBuffer(3000, 3000);
+        t->smallBuffer = new GrowBuffer(100);
+        t->rowWorkBuffer = new GrowBuffer(1000);
+        t->rowLock = new BusyLock();
+    }
+    ~EscapeTimeMembers()
+    {
+        FractalTask* t = task;
+        delete t->formulaCompiler;
+        delete t->codeBuffer;
+        delete t->codeBuffer3;
+        delete t->varBlock;
+        delete t->varBlock2;
+        delete t->smallBuffer;
+        delete t->rowWorkBuffer;
+        delete t->rowLock;
+        t->formulaCompiler = nullptr;
+        t->codeBuffer = t->codeBuffer3 = t->smallBuffer = t->rowWorkBuffer = nullptr;
+        t->varBlock = t->varBlock2 = nullptr;
+        t->rowLock = nullptr;
+    }
+    FractalTask* task;
 };

@@ -42,32 +42,7 @@ class EscapeTimeTask {
 public:
     EscapeTimeTask(int width, int height) : base(width, height, 24, 24, FT_ESCAPETIME)
     {
-        FractalTask* t = base.task;
-        t->formulaCompiler = new FormulaCompiler();
-        t->codeBuffer = new GrowBuffer(4096, true);
-        t->codeBuffer3 = new GrowBuffer(4096, true);
-        t->varBlock = new AlignedBuffer(3000, 3000);
-        t->varBlock2 = new AlignedBuffer(3000, 3000);
-        t->smallBuffer = new GrowBuffer(100);
-        t->rowWorkBuffer = new GrowBuffer(1000);
-        t->rowLock = new BusyLock();
         SetFormula(kMandelbrot, "Mandel");
-    }
-    ~EscapeTimeTask()
-    {
-        FractalTask* t = base.task;
-        delete t->formulaCompiler;
-        delete t->codeBuffer;
-        delete t->codeBuffer3;
-        delete t->varBlock;
-        delete t->varBlock2;
-        delete t->smallBuffer;
-        delete t->rowWorkBuffer;
-        delete t->rowLock;
-        t->formulaCompiler = nullptr;
-        t->codeBuffer = t->codeBuffer3 = t->smallBuffer = t->rowWorkBuffer = nullptr;
-        t->varBlock = t->varBlock2 = nullptr;
-        t->rowLock = nullptr;
     }
 
     EscapetimeParameters* Block() const { return static_cast<EscapetimeParameters*>(base.fractal->typeParameters); }
@@ -94,6 +69,7 @@ public:
     uint8_t Flag(int x, int y) const { return base.task->flags[(size_t)y * base.fractal->GetBufferWidth() + x]; }
 
     TestTask base;
+    EscapeTimeMembers members{base.task};
 };
 
 // ---------------------------------------------------------------------------

@@ -34,15 +34,6 @@ class FilterTask {
 public:
     FilterTask(int width, int height) : base(width, height, 24, 24, FT_ESCAPETIME)
     {
-        FractalTask* t = base.task;
-        t->formulaCompiler = new FormulaCompiler();
-        t->codeBuffer = new GrowBuffer(4096, true);
-        t->codeBuffer3 = new GrowBuffer(4096, true);
-        t->varBlock = new AlignedBuffer(3000, 3000);
-        t->varBlock2 = new AlignedBuffer(3000, 3000);
-        t->smallBuffer = new GrowBuffer(100);
-        t->rowWorkBuffer = new GrowBuffer(1000);
-        t->rowLock = new BusyLock();
         EscapetimeParameters* block = Block();
         FormulaSlot& slot = block->iteration;
         slot.holder->SetSource(kMandelbrot);
@@ -52,23 +43,10 @@ public:
         block->Passes = 0;
         block->Eliminate = 0;
         block->Periodicity = 0;
-        FillTestGradient(t->dib.colors);
+        FillTestGradient(base.task->dib.colors);
     }
     ~FilterTask()
     {
-        FractalTask* t = base.task;
-        delete t->formulaCompiler;
-        delete t->codeBuffer;
-        delete t->codeBuffer3;
-        delete t->varBlock;
-        delete t->varBlock2;
-        delete t->smallBuffer;
-        delete t->rowWorkBuffer;
-        delete t->rowLock;
-        t->formulaCompiler = nullptr;
-        t->codeBuffer = t->codeBuffer3 = t->smallBuffer = t->rowWorkBuffer = nullptr;
-        t->varBlock = t->varBlock2 = nullptr;
-        t->rowLock = nullptr;
         base.fractal->header->ImageFilter = nullptr;
     }
     EscapetimeParameters* Block() const { return static_cast<EscapetimeParameters*>(base.fractal->typeParameters); }
@@ -103,6 +81,7 @@ public:
     }
 
     TestTask base;
+    EscapeTimeMembers members{base.task};
     int result = -1;
 };
 
