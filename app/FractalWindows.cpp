@@ -1,14 +1,17 @@
 // The fractal windows of calculation tasks: MDI children of the main frame
 // titled with the fractal's name. The calculation threads only invalidate
 // the rows they finished; the main thread paints them from the task's image
-// in WM_PAINT, so no worker ever draws or sends to a window itself.
+// in WM_PAINT, so no worker ever draws or sends to a window itself. Their
+// mouse, keys, resizing and the status timer are bound here as well.
 #include "app/FractalWindows.h"
 
 #include <windows.h>
 
 #include "app/Application.h"
+#include "app/ControlKeys.h"
 #include "app/FractalImage.h"
-#include "calc/DisplayPalette.h"
+#include "app/FractalMouse.h"
+#include "app/StatusTimer.h"
 #include "calc/FractalTask.h"
 #include "calc/task/TaskHooks.h"
 #include "document/DocumentHooks.h"
@@ -98,16 +101,16 @@ void InvalidateImageRows(Fractal* fractal, int firstRow, int lastRow)
     InvalidateRect(task->window->hwnd, &rows, FALSE);
 }
 
-void PaintImage(HDC dc, Fractal* fractal, PFrameWindow* window, const RECT* rect)
+// The tool windows' layout stays with the handler bound before; a fractal
+// window's new size is applied by the status timer once the drag is over.
+void (*g_ResizeOtherWindow)(PFrameWindow* window, int width, int height) = nullptr;
+
+void ResizeWindowContents(PFrameWindow* window, int width, int height)
 {
-    int dx = 0, dy = 0;
-    if (fractal->header->Scrollbar) {
-        dx = window->hScrollPos;
-        dy = window->vScrollPos;
-        SetViewportOrgEx(dc, -dx, -dy, NULL);
-    }
-    DrawFractalImage(fractal, dc, rect->left + dx, rect->top + dy, rect->right + dx - 1, rect->bottom + dy - 1,
-                     DisplayPalette != NULL);
+    if (window->windowId == WID_FRACTAL)
+        NoteFractalWindowResize(window);
+    else if (g_ResizeOtherWindow != nullptr)
+        g_ResizeOtherWindow(window, width, height);
 }
 
 // A worker's progress title waits for the main thread's own update (the
@@ -130,7 +133,17 @@ void BindFractalWindows()
     g_TaskHooks.setWindowHelp = &SetHelpOfTask;
     g_TaskHooks.bringMainFrameToFront = &BringFrameToFront;
     g_TaskHooks.drawImageRows = &InvalidateImageRows;
-    g_UiHandlers.PaintFractalWindow = &PaintImage;
+    g_UiHandlers.PaintFractalWindow = &PaintFractalWindow;
+    g_UiHandlers.MouseClicked = &MouseClickedGuarded;
+    g_UiHandlers.MouseMoved = &MouseMovedGuarded;
+    g_UiHandlers.HandleControlKey = &HandleControlKey;
+    g_UiHandlers.UpdateStatusOnTimer = &UpdateStatusOnTimer;
+    g_UiHandlers.OnQueryNewPalette = &OnQueryNewPalette;
+    g_UiHandlers.OnPaletteChanged = &OnPaletteChanged;
+    if (g_UiHandlers.ResizeWindowContents != &ResizeWindowContents) {
+        g_ResizeOtherWindow = g_UiHandlers.ResizeWindowContents;
+        g_UiHandlers.ResizeWindowContents = &ResizeWindowContents;
+    }
     g_UiHandlers.UpdateWindowTitle = [](Fractal* fractal) { fractal->UpdateWindowTitle(); };
     g_Listings.setWindowTitle = &SetFractalWindowTitle;
 }

@@ -3,6 +3,7 @@
 // toolkit's painting of their client area from the task's image.
 #pragma once
 
-// Fills the window entries of g_TaskHooks, g_UiHandlers.PaintFractalWindow
-// and the listing hook that titles a fractal window.
+// Fills the window entries of g_TaskHooks, the painting, mouse, key, timer,
+// palette and resize entries of g_UiHandlers and the listing hook that
+// titles a fractal window.
 void BindFractalWindows();

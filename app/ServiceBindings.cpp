@@ -4,6 +4,7 @@
 #include "app/Application.h"
 #include "app/FailureReport.h"
 #include "app/FractalImage.h"
+#include "app/FractalWindowOps.h"
 #include "app/MessageWindow.h"
 #include "app/ScanProgressDialog.h"
 #include "app/SplashDialog.h"
@@ -12,11 +13,14 @@
 #include "calc/escapetime/EscapeTime.h"
 #include "calc/escapetime/FilterRoad.h"
 #include "calc/escapetime/RenderJobRoad.h"
+#include "calc/task/TaskBuffers.h"
 #include "calc/task/TaskHooks.h"
 #include "document/Fractal.h"
 #include "document/FractalThreads.h"
+#include "document/Layers.h"
 #include "files/renderjob/RenderJob.h"
 #include "foundation/Services.h"
+#include "fractals/attractor/SearchAttractor.h"
 #include "ui/FrameWindow.h"
 #include "ui/StatusBar.h"
 
@@ -43,6 +47,27 @@ void SetHint(const char* text)
 void SetSplashText(const char* text)
 {
     g_SplashDialog.SetText(text);
+}
+
+// The layer glue of the calculation: a layered fractal's layers get their
+// tasks, and the layered fractals using a layer hear when it stops or has
+// new buffers.
+void OpenLayersOf(Fractal* fractal, int withWindow)
+{
+    OpenLayerWindows(fractal, withWindow != 0);
+}
+
+int CountReferences(Fractal* fractal, int withWindowOnly)
+{
+    return CountLayerReferences(fractal, withWindowOnly != 0);
+}
+
+// The attractor search shows its progress box over the fractal's window.
+void ShowSearchText(Fractal* fractal, const char* text)
+{
+    FractalTask* task = fractal != NULL ? fractal->task : NULL;
+    if (task != NULL && task->window != NULL && task->window->hwnd != NULL)
+        DrawAttractorSearchBox(task->window->hwnd, fractal->header->Width, fractal->header->Height, text);
 }
 
 // Draws the whole image of the fractal into its window.
@@ -158,6 +183,11 @@ void BindApplicationServices()
     s.knownFormulaFile = &KnownFile;
     s.knownFormulaCount = &KnownCount;
     g_TaskHooks.storeRenderJobResult = &StoreRenderJobResult;
+    g_TaskHooks.openLayerWindows = &OpenLayersOf;
+    g_TaskHooks.updateLayeredParents = &UpdateLayeredParents;
+    g_TaskHooks.countLayerReferences = &CountReferences;
+    g_TaskBufferHooks.updateLayeredParents = &UpdateLayeredParents;
+    g_ShowAttractorSearchText = &ShowSearchText;
     g_ExceptionText = &PApplication::GetExceptionText;
     InstallRenderJobRoad();
     InstallImageFilterRoad();

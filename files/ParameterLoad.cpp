@@ -1,7 +1,9 @@
 // Loading a parameter file as a fractal folder. The file is read into one
 // buffer with continuation lines joined; each "name { ... }" becomes a
 // fractal that holds only its name and the entry text, parsed later when the
-// fractal is first used, so loading a large library stays quick.
+// fractal is first used, so loading a large library stays quick. Entries are
+// found as the entry reader finds them: a brace inside a quoted value or a
+// ';' comment neither opens nor closes one.
 #include "files/ParameterLoad.h"
 
 #include <ctype.h>
@@ -13,17 +15,33 @@
 
 #include "document/Fractal.h"
 #include "document/FractalFolder.h"
+#include "files/entry/EntryHead.h"
+#include "files/entry/ParameterFile.h"
 #include "foundation/FileUtil.h"
 #include "foundation/LogFile.h"
+#include "foundation/MainFramePost.h"
+#include "foundation/MainWindowMessages.h"
 #include "foundation/Services.h"
-#include "foundation/TextSearch.h"
 
 const char* const kImageEntryBackupFile = "~tmp0091.bac";
 FractalFolder* LastLoadedFolder = NULL;
+ParameterLoadProgress g_ParameterLoadProgress;
 
 namespace {
 
-enum { LINE_SIZE = 512, NAME_MAX = 63 };
+enum { LINE_SIZE = 512 };
+
+// Files read by a worker, waiting for the main thread.
+struct ReadQueue {
+    ReadQueue() { InitializeCriticalSection(&lock); }
+    CRITICAL_SECTION lock;
+    std::vector<ParameterFileEntries*> files;
+};
+ReadQueue& Queue()
+{
+    static ReadQueue queue;
+    return queue;
+}
 
 bool IsLetter(char c)
 {
@@ -81,28 +99,6 @@ void AppendLine(std::string& buffer, const char* line)
     buffer += line;
 }
 
-// The entry name before the brace at text[brace]: from after the last
-// control character to the last character above a blank; "No name" when
-// there is none.
-void EntryName(const char* text, size_t brace, char* name)
-{
-    size_t start = brace;
-    while (start > 0 && (unsigned char)text[start - 1] >= 0x20)
-        start--;
-    size_t end = brace;
-    while (end > start && (unsigned char)text[end - 1] <= 0x20)
-        end--;
-    size_t length = end - start;
-    if (length == 0) {
-        strcpy(name, "No name");
-        return;
-    }
-    if (length > NAME_MAX)
-        length = NAME_MAX;
-    memcpy(name, text + start, length);
-    name[length] = 0;
-}
-
 long FileLength(const char* path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -111,23 +107,6 @@ long FileLength(const char* path)
     if (data.nFileSizeHigh != 0)
         return 0x7FFFFFFF;
     return (long)data.nFileSizeLow;
-}
-
-FractalFolder* MakeFolder(const char* path, bool fromImage, const char* imagePath)
-{
-    char folder[MAX_PATH * 2], name[MAX_PATH * 2];
-    if (fromImage) {
-        FolderOfPath(imagePath, folder);
-        FileNameOfPath(imagePath, name);
-        char* dot = strrchr(name, '.');
-        if (dot)
-            *dot = 0;
-    } else {
-        FolderOfPath(path, folder);
-        FileNameOfPath(path, name);
-        CapitaliseWords(name);
-    }
-    return new FractalFolder(folder, name, FOLDER_PARAMETERS, true, true);
 }
 
 }  // namespace
@@ -172,7 +151,7 @@ void FolderNameFromFile(char* text)
         *dot = 0;
 }
 
-void LoadParameterFile(const char* directory, const char* fileName)
+bool ReadParameterFile(const char* directory, const char* fileName, ParameterFileEntries* file)
 {
     bool fromImage = directory != NULL && strcmp(directory, kImageEntryBackupFile) == 0;
     std::string path;
@@ -185,44 +164,74 @@ void LoadParameterFile(const char* directory, const char* fileName)
     else if (fileName != NULL)
         path = fileName;
     else
-        return;
+        return false;
     LogFile* log = Services().log ? Services().log() : NULL;
     if (!fromImage && log != NULL)
         log->WriteJoined("Loading parameters from file ", path.c_str());
 
+    // The folder: beside the file and named after it, or, for the entries
+    // of an image, beside the image and named after it without extension.
+    const char* namedAfter = fromImage ? (fileName ? fileName : "") : path.c_str();
+    std::vector<char> part(strlen(namedAfter) + 1);
+    FolderOfPath(namedAfter, part.data());
+    file->directory = part.data();
+    FileNameOfPath(namedAfter, part.data());
+    if (fromImage) {
+        char* dot = strrchr(part.data(), '.');
+        if (dot)
+            *dot = 0;
+    } else {
+        CapitaliseWords(part.data());
+    }
+    file->name = part.data();
+    file->entries.clear();
+
     if (FileLength(path.c_str()) < 1)
-        return;
-    FILE* file = fopen(path.c_str(), "r");
-    if (file == NULL)
-        return;
+        return false;
+    FILE* stream = fopen(path.c_str(), "r");
+    if (stream == NULL)
+        return false;
+    if (g_ParameterLoadProgress.setAction) {
+        std::string action = "Loading file " + file->name;
+        g_ParameterLoadProgress.setAction(action.c_str());
+    }
     std::string buffer;
     char line[LINE_SIZE];
-    while (fgets(line, sizeof line, file) != NULL)
+    while (fgets(line, sizeof line, stream) != NULL)
         AppendLine(buffer, line);
-    fclose(file);
+    fclose(stream);
 
-    FractalFolder* folder = NULL;
+    // Each entry runs from the end of the one before, so the name of the
+    // first one may start at the very beginning of the text.
     const char* text = buffer.c_str();
-    const char* open = FindUncommented(text, '{');
-    while (open != NULL) {
-        const char* close = FindUncommented(open + 1, '}');
-        if (close == NULL)
-            break;
-        char name[NAME_MAX + 1];
-        EntryName(text, (size_t)(open - text), name);
-        if (_stricmp(name, "comment") != 0 && strchr(name, ':') == NULL) {
-            Fractal* fractal = new Fractal();
-            fractal->SetName(name);
-            size_t length = (size_t)(close - open) + 1;
-            fractal->pendingEntryText = static_cast<char*>(calloc(length + 10, 1));
-            memcpy(fractal->pendingEntryText, open, length);
-            if (folder == NULL)
-                folder = MakeFolder(path.c_str(), fromImage, fileName ? fileName : "");
-            folder->AddFractal(fractal, false);
+    EntryRange range;
+    for (int from = 0; NextEntryRange(text, from, &range); from = range.close + 1) {
+        std::string name = EntryNameBeforeBrace(text + range.begin, range.open - range.begin, NULL);
+        if (_stricmp(name.c_str(), "comment") != 0 && name.find(':') == std::string::npos) {
+            ParameterFileEntries::Entry entry;
+            entry.name = name;
+            entry.text.assign(text + range.open, (size_t)(range.close - range.open) + 1);
+            file->entries.push_back(entry);
+            if (g_ParameterLoadProgress.setFraction)
+                g_ParameterLoadProgress.setFraction((double)(range.close + 1) / (double)buffer.size());
         }
         if (WorkerCancelState > 0)
             break;
-        open = FindUncommented(close + 1, '{');
+    }
+    return true;
+}
+
+FractalFolder* MakeParameterFolder(const ParameterFileEntries& file)
+{
+    FractalFolder* folder = NULL;
+    for (const ParameterFileEntries::Entry& entry : file.entries) {
+        Fractal* fractal = new Fractal();
+        fractal->SetName(entry.name.c_str());
+        fractal->pendingEntryText = static_cast<char*>(calloc(entry.text.size() + 10, 1));
+        memcpy(fractal->pendingEntryText, entry.text.data(), entry.text.size());
+        if (folder == NULL)
+            folder = new FractalFolder(file.directory.c_str(), file.name.c_str(), FOLDER_PARAMETERS, true, true);
+        folder->AddFractal(fractal, false);
     }
     if (folder != NULL) {
         folder->int2 = 0;
@@ -230,4 +239,37 @@ void LoadParameterFile(const char* directory, const char* fileName)
         folder->MakeCurrent(false);
     }
     LastLoadedFolder = folder;
+    return folder;
+}
+
+void QueueReadParameterFile(ParameterFileEntries* file)
+{
+    ReadQueue& queue = Queue();
+    EnterCriticalSection(&queue.lock);
+    queue.files.push_back(file);
+    LeaveCriticalSection(&queue.lock);
+    PostToMainFrame(UM_PARAMETER_FILES_READ, 0, 0);
+}
+
+int MakeQueuedParameterFolders()
+{
+    ReadQueue& queue = Queue();
+    EnterCriticalSection(&queue.lock);
+    std::vector<ParameterFileEntries*> files;
+    files.swap(queue.files);
+    LeaveCriticalSection(&queue.lock);
+    int made = 0;
+    for (ParameterFileEntries* file : files) {
+        if (MakeParameterFolder(*file) != NULL)
+            made++;
+        delete file;
+    }
+    return made;
+}
+
+void LoadParameterFile(const char* directory, const char* fileName)
+{
+    ParameterFileEntries file;
+    if (ReadParameterFile(directory, fileName, &file))
+        MakeParameterFolder(file);
 }

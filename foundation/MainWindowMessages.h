@@ -15,4 +15,5 @@ enum MainWindowMessage {
     UM_NEW_RANDOM_PARAMETERS = 1034,
     UM_QUATERNION_AUTO_VALUES = 1035,
     UM_QUATERNION_FOG_RANGE = 1036,
+    UM_PARAMETER_FILES_READ = 1037,     // a load worker queued parameter files to list
 };

@@ -14,7 +14,7 @@ SUDO=
 export DEBIAN_FRONTEND=noninteractive
 
 PKGS="g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev
-      cmake make googletest dpkg-dev xvfb xauth python3
+      cmake make googletest dpkg-dev xvfb xauth xdotool python3
       wine wine32:i386 wine64 fonts-wine
       libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libosmesa6:i386"
 

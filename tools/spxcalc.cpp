@@ -5,6 +5,7 @@
 //   spxcalc colour model|palette|map|othermap|alpha|merge ...
 //   spxcalc render FILE --entry NAME [options]   calculates an entry
 //   spxcalc bench [--path DIR]                    escape-time speed
+//   spxcalc bench --type quaternion [FILE --entry NAME]   quaternion rays per second
 //   spxcalc ifs-eval [--p1 V ... --p4 V] EXPR...
 //   spxcalc formulas FILE... [--save-all ifs|lsystem OUT]
 //   spxcalc load IMAGE [--path DIR] [--entry-out OUT]   an image with its entry

@@ -17,11 +17,16 @@
 //                                                colours of the client area
 //   spxprobe placement HANDLE                    prints the show state (3 =
 //                                                maximised) and the outer size
+//   spxprobe pixels HANDLE FILE                  writes the client area as a
+//                                                binary PPM (P6) image
+//   spxprobe origin HANDLE                       prints the screen position of
+//                                                the client area and its size
 #include <windows.h>
 #include <commctrl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <vector>
 
 namespace {
 
@@ -96,20 +101,41 @@ int Title(HWND w)
     return 0;
 }
 
+// The bar belongs to another process and its SB_GETTEXT is not carried
+// across processes: the text is fetched into a buffer in the program's own
+// memory and read from there.
 int Status(HWND frame)
 {
     HWND bar = ChildOfClass(frame, STATUSCLASSNAMEA);
     if (bar == NULL)
         return 1;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(bar, &processId);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (process == NULL)
+        return 1;
+    const SIZE_T size = 512 * sizeof(wchar_t);
+    void* remote = VirtualAllocEx(process, NULL, size, MEM_COMMIT, PAGE_READWRITE);
+    if (remote == NULL) {
+        CloseHandle(process);
+        return 1;
+    }
     int parts = (int)SendMessageA(bar, SB_GETPARTS, 0, 0);
     for (int i = 0; i < parts; ++i) {
         wchar_t wide[512] = L"";
-        if (LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, i, 0)) < 512)
-            SendMessageW(bar, SB_GETTEXTW, i, (LPARAM)wide);
+        SIZE_T read = 0;
+        if (LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, i, 0)) < 512) {
+            WriteProcessMemory(process, remote, wide, sizeof(wchar_t), NULL);
+            SendMessageW(bar, SB_GETTEXTW, i, (LPARAM)remote);
+            ReadProcessMemory(process, remote, wide, size, &read);
+            wide[511] = 0;
+        }
         char text[1024] = "";
         WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text), NULL, NULL);
         printf("%d: %s\n", i, text);
     }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
     return 0;
 }
 
@@ -171,9 +197,9 @@ int Child(const char* title, DWORD timeout)
     return 0;
 }
 
-// Copies width x height pixels at x, y of the source into a 32-bit DIB and
-// counts the distinct colours.
-int CountColours(HDC source, int x, int y, int width, int height)
+// Copies width x height pixels at x, y of the source into a 32-bit DIB;
+// the pixels (0x00RRGGBB, top row first), empty when the copy failed.
+std::vector<DWORD> Capture(HDC source, int x, int y, int width, int height)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -185,53 +211,91 @@ int CountColours(HDC source, int x, int y, int width, int height)
     void* bits = NULL;
     HDC memory = CreateCompatibleDC(source);
     HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    if (dib == NULL || bits == NULL) {
-        DeleteDC(memory);
-        return 0;
+    std::vector<DWORD> pixels;
+    if (dib != NULL && bits != NULL) {
+        HGDIOBJ old = SelectObject(memory, dib);
+        BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+        GdiFlush();
+        const DWORD* p = static_cast<const DWORD*>(bits);
+        pixels.assign(p, p + (size_t)width * height);
+        for (DWORD& pixel : pixels)
+            pixel &= 0xFFFFFF;
+        SelectObject(memory, old);
+        DeleteObject(dib);
     }
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
-    GdiFlush();
-    const DWORD* pixels = static_cast<const DWORD*>(bits);
-    size_t count = (size_t)width * height;
-    DWORD* sorted = new DWORD[count];
-    for (size_t i = 0; i < count; ++i)
-        sorted[i] = pixels[i] & 0xFFFFFF;
-    qsort(sorted, count, sizeof(DWORD), [](const void* a, const void* b) {
+    DeleteDC(memory);
+    return pixels;
+}
+
+int CountDistinct(std::vector<DWORD> pixels)
+{
+    qsort(pixels.data(), pixels.size(), sizeof(DWORD), [](const void* a, const void* b) {
         DWORD x = *static_cast<const DWORD*>(a), y = *static_cast<const DWORD*>(b);
         return x < y ? -1 : x > y ? 1 : 0;
     });
     int distinct = 0;
-    for (size_t i = 0; i < count; ++i)
-        if (i == 0 || sorted[i] != sorted[i - 1])
+    for (size_t i = 0; i < pixels.size(); ++i)
+        if (i == 0 || pixels[i] != pixels[i - 1])
             ++distinct;
-    delete[] sorted;
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
     return distinct;
 }
 
 // Another process's window is read through its own device context, else
 // (where that gives a single colour) through the screen where it is shown.
-int Colours(HWND w)
+std::vector<DWORD> ClientPixels(HWND w, int* width, int* height)
 {
     RECT client;
     if (!IsWindow(w) || !GetClientRect(w, &client) || client.right <= 0 || client.bottom <= 0)
-        return 1;
+        return std::vector<DWORD>();
+    *width = client.right;
+    *height = client.bottom;
     HDC window = GetDC(w);
-    int distinct = CountColours(window, 0, 0, client.right, client.bottom);
+    std::vector<DWORD> pixels = Capture(window, 0, 0, client.right, client.bottom);
     ReleaseDC(w, window);
-    if (distinct <= 1) {
+    if (CountDistinct(pixels) <= 1) {
         POINT origin = {0, 0};
         ClientToScreen(w, &origin);
         HDC screen = GetDC(NULL);
-        int onScreen = CountColours(screen, origin.x, origin.y, client.right, client.bottom);
+        std::vector<DWORD> onScreen = Capture(screen, origin.x, origin.y, client.right, client.bottom);
         ReleaseDC(NULL, screen);
-        if (onScreen > distinct)
-            distinct = onScreen;
+        if (CountDistinct(onScreen) > CountDistinct(pixels))
+            pixels.swap(onScreen);
     }
-    printf("%d\n", distinct);
+    return pixels;
+}
+
+int Colours(HWND w)
+{
+    int width = 0, height = 0;
+    std::vector<DWORD> pixels = ClientPixels(w, &width, &height);
+    if (pixels.empty())
+        return 1;
+    printf("%d\n", CountDistinct(pixels));
+    return 0;
+}
+
+int Pixels(HWND w, const char* path)
+{
+    int width = 0, height = 0;
+    std::vector<DWORD> pixels = ClientPixels(w, &width, &height);
+    FILE* out = pixels.empty() ? NULL : fopen(path, "wb");
+    if (out == NULL)
+        return 1;
+    fprintf(out, "P6\n%d %d\n255\n", width, height);
+    for (DWORD pixel : pixels) {
+        unsigned char rgb[3] = {(unsigned char)(pixel >> 16), (unsigned char)(pixel >> 8), (unsigned char)pixel};
+        fwrite(rgb, 1, 3, out);
+    }
+    return fclose(out) == 0 ? 0 : 1;
+}
+
+int Origin(HWND w)
+{
+    RECT client;
+    POINT origin = {0, 0};
+    if (!IsWindow(w) || !GetClientRect(w, &client) || !ClientToScreen(w, &origin))
+        return 1;
+    printf("%ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
     return 0;
 }
 
@@ -268,6 +332,10 @@ int main(int argc, char** argv)
         return Colours(ParseHandle(argv[2]));
     if (argc >= 3 && strcmp(argv[1], "placement") == 0)
         return Placement(ParseHandle(argv[2]));
-    fprintf(stderr, "usage: spxprobe window|title|status|list|answer|close|child|colours|placement ...\n");
+    if (argc >= 4 && strcmp(argv[1], "pixels") == 0)
+        return Pixels(ParseHandle(argv[2]), argv[3]);
+    if (argc >= 3 && strcmp(argv[1], "origin") == 0)
+        return Origin(ParseHandle(argv[2]));
+    fprintf(stderr, "usage: spxprobe window|title|status|list|answer|close|child|colours|placement|pixels|origin ...\n");
     return 2;
 }

@@ -7,6 +7,7 @@
 #include "foundation/MainWindowMessages.h"
 #include "document/Fractal.h"
 #include "document/FractalFolder.h"
+#include "files/ParameterLoad.h"
 #include "ui/FrameWindow.h"
 #include "ui/UiHandlers.h"
 
@@ -71,7 +72,7 @@ void RenderJobDone(void* job)
 
 bool HandleWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message < UM_NEW_MESSAGE || message > UM_QUATERNION_FOG_RANGE)
+    if (message < UM_NEW_MESSAGE || message > UM_PARAMETER_FILES_READ)
         return false;
     if (message == UM_NEW_MESSAGE) {
         if (!IsToolWindowOpen(WID_OUTPUT))
@@ -89,6 +90,10 @@ bool HandleWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam)
     }
     if (message == UM_RENDERJOBS_CHANGED) {
         UI_CALL(RefreshRenderJobList);
+        return true;
+    }
+    if (message == UM_PARAMETER_FILES_READ) {
+        MakeQueuedParameterFolders();
         return true;
     }
 

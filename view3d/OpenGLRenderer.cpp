@@ -91,6 +91,8 @@ OpenGLRenderer::OpenGLRenderer(Fractal* ownerIn) : owner(ownerIn) {
 OpenGLRenderer::~OpenGLRenderer() {
     Release();
     cloud.Free();
+    for (Array2D& map : shadowMaps)
+        map.Free();
 }
 
 bool OpenGLRenderer::Create(int w, int h, HWND window) {

@@ -141,5 +141,13 @@ public:
     BITMAPINFOHEADER readBackHeader;
     uint8_t rebuildPoints = 1;       // the preview must gather its points again
     uint8_t drawingAllowed = 1;
+    // The image holds the attractor's preview frame: the accumulation leaves
+    // it standing until its first composition replaces it.
+    uint8_t previewInImage = 0;
     PreviewCloud cloud;
+    // The attractor's shadow maps, one float map per light that casts
+    // shadows (unallocated otherwise), sized by shadowScaleX/Y times the
+    // image; they live with the task like the preview's sphere they frame.
+    Array2D shadowMaps[8];
+    double shadowScaleX = 1.0, shadowScaleY = 1.0;
 };

@@ -25,6 +25,9 @@ int SetUpEscapeTime(EscapeTimeRun* run);
 // The orbit buffer's size for a MaxIter; 0 when it cannot be had in one
 // block (a negative or overflowing size).
 size_t OrbitBufferBytes(int maxIter);
+// Whether a formula text reads the orbit history: it names oldz as a word
+// (the compiler keeps no usage word for it).
+bool NamesOldz(const char* text);
 
 // The task's row lock for the calculation thread: false when a command
 // arrived while waiting for it. Releasing clears rowsMoved.

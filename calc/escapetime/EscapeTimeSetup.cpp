@@ -88,8 +88,8 @@ bool ReadsSymbol(const FormulaCompiler* compiler, const char* name)
     return s && s->readCount > 0;
 }
 
-// The compiler has no usage word for the orbit history: a formula uses it
-// when its text names oldz as a word.
+}  // namespace
+
 bool NamesOldz(const char* text)
 {
     if (!text)
@@ -102,6 +102,8 @@ bool NamesOldz(const char* text)
     }
     return false;
 }
+
+namespace {
 
 // The running state of the set-up.
 struct Setup {

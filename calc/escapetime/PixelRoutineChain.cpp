@@ -102,35 +102,9 @@ int AssembleTransformChain(EscapetimeParameters* block, FractalTask* task, int* 
         }
         WriteSmallIntConstants(base);
 
-        FormulaFunction* transform = findFunction(&compiler->functions, "Vtransform@@");
-        if (PieceHasCode(transform)) {
-            for (ListNode* f = compiler->functions.GetHead(); f; f = f->next)
-                static_cast<FormulaFunction*>(f)->placement = static_cast<FormulaFunction*>(f)->placement2 = -1;
-            chain.Byte(0xE8);
-            chain.Dword(0);
-            chain.PatchRel32(chain.position - 4, body.position);
-            FormulaFunction* once = findFunction(&compiler->functions, "Vinit_once@@");
-            if (PieceHasCode(once))
-                body.OnceGuardedPiece(once, onceFlag++);
-            else
-                once = nullptr;
-            body.Piece(transform, false);
-            body.Byte(0xC3);
-            body.LinkCalls(once);
-            body.LinkCalls(transform);
-        }
-
-        // The values go into the chain block: the compiler writes into its
-        // own block, so it is pointed at the chain's for the stores.
-        compiler->freeResults();
-        AlignedBuffer* own = compiler->dataBlock;
-        NodeList* ownInputs = compiler->inputSymbols;
-        compiler->dataBlock = task->varBlock2;
-        compiler->inputSymbols = &t->parameters;
-        compiler->storeSymbolValues();
-        compiler->storeParameterValues(0);
-        compiler->dataBlock = own;
-        compiler->inputSymbols = ownInputs;
+        EmitTransformationCall(chain, body, &compiler->functions, &onceFlag);
+        // The values go into the chain block.
+        StoreTransformationValues(compiler, task->varBlock2, &t->parameters);
         if (chain.failed || body.failed) {
             ReportNotEnoughMemory(fractal);
             return 1;
@@ -145,4 +119,40 @@ int AssembleTransformChain(EscapetimeParameters* block, FractalTask* task, int* 
     }
     FlushInstructionCache(GetCurrentProcess(), chain.Data(), (SIZE_T)body.position);
     return 0;
+}
+
+void EmitTransformationCall(CodeWriter& calls, CodeWriter& body, NodeList* functions, int* onceFlag)
+{
+    FormulaFunction* transform = findFunction(functions, "Vtransform@@");
+    if (!PieceHasCode(transform))
+        return;
+    for (ListNode* f = functions->GetHead(); f; f = f->next)
+        static_cast<FormulaFunction*>(f)->placement = static_cast<FormulaFunction*>(f)->placement2 = -1;
+    calls.Byte(0xE8);
+    calls.Dword(0);
+    calls.PatchRel32(calls.position - 4, body.position);
+    FormulaFunction* once = findFunction(functions, "Vinit_once@@");
+    if (PieceHasCode(once))
+        body.OnceGuardedPiece(once, (*onceFlag)++);
+    else
+        once = nullptr;
+    body.Piece(transform, false);
+    body.Byte(0xC3);
+    body.LinkCalls(once);
+    body.LinkCalls(transform);
+}
+
+// The compiler writes into its own block: it is pointed at the given one
+// for the stores.
+void StoreTransformationValues(FormulaCompiler* compiler, AlignedBuffer* block, NodeList* parameters)
+{
+    compiler->freeResults();
+    AlignedBuffer* own = compiler->dataBlock;
+    NodeList* ownInputs = compiler->inputSymbols;
+    compiler->dataBlock = block;
+    compiler->inputSymbols = parameters;
+    compiler->storeSymbolValues();
+    compiler->storeParameterValues(0);
+    compiler->dataBlock = own;
+    compiler->inputSymbols = ownInputs;
 }

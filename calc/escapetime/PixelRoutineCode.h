@@ -10,6 +10,8 @@
 #include "foundation/Buffers.h"
 
 class FormulaFunction;
+class FormulaCompiler;
+class NodeList;
 
 class CodeWriter {
 public:
@@ -47,3 +49,14 @@ public:
 
 // Whether a piece exists and has code.
 bool PieceHasCode(const FormulaFunction* piece);
+
+// The code of one compiled transformation (the compiler's functions): a
+// CALL in calls to a body in body that runs the once part under guard
+// *onceFlag (then counted up) and the transform, and returns. Nothing is
+// written when the formula has no transform.
+void EmitTransformationCall(CodeWriter& calls, CodeWriter& body, NodeList* functions, int* onceFlag);
+
+// Frees the compiler's results and stores the values of the symbols and of
+// the parameters into block, which the compiler then points at its own
+// block again.
+void StoreTransformationValues(FormulaCompiler* compiler, AlignedBuffer* block, NodeList* parameters);

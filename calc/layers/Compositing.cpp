@@ -9,6 +9,7 @@
 
 #include "calc/FractalTask.h"
 #include "calc/colour/ColorModels.h"
+#include "calc/layers/LayerFileReader.h"
 #include "document/EscapetimeParameters.h"
 #include "document/Fractal.h"
 #include "document/Layer.h"
@@ -56,26 +57,32 @@ void SetSolidAlphas(LayerMergeRecord* r, const Fractal* f)
     }
 }
 
-// The record of one layer for layered row row, from the layer's task.
-void BuildRecord(LayerMergeRecord* r, Layer* layer, int row)
+// What a record takes from the layer itself, wherever its rows come from.
+void FillLayerFields(LayerMergeRecord* r, Layer* layer)
 {
-    Fractal* f = layer->fractal;
-    FractalTask* task = f->task;
     memset(r, 0, sizeof *r);
     r->layer = layer;
-    int width, height;
-    LayerImageSize(f, &width, &height);
-    int layerRow = row - (int)layer->bottomOffset;
-    r->rowInRange = layerRow >= 0 && layerRow < height;
     r->leftOffset = (int32_t)layer->leftOffset;
-    r->layerWidth = width;
     r->mergeMode = layer->mergeMode;
     r->usesAlpha = layer->usesAlpha;
     r->opacityFraction = layer->opacity / 100.0;
     r->opacity256 = layer->opacityLevel * 256;
     r->transparency256 = (255 - layer->opacityLevel) * 256;
+    SetSolidAlphas(r, layer->fractal);
+}
+
+// The record of one layer for layered row row, from the layer's task.
+void BuildRecord(LayerMergeRecord* r, Layer* layer, int row)
+{
+    Fractal* f = layer->fractal;
+    FractalTask* task = f->task;
+    FillLayerFields(r, layer);
+    int width, height;
+    LayerImageSize(f, &width, &height);
+    int layerRow = row - (int)layer->bottomOffset;
+    r->rowInRange = layerRow >= 0 && layerRow < height;
+    r->layerWidth = width;
     r->colourTable = task->dib.colors;
-    SetSolidAlphas(r, f);
     if (!r->rowInRange) return;
 
     const bool threeD = f->header->Dims != 0;
@@ -95,6 +102,25 @@ void BuildRecord(LayerMergeRecord* r, Layer* layer, int row)
     if (alphaType && task->oldz && task->oldz->IsAllocated())
         r->alphaRow = static_cast<const uint32_t*>(task->oldz->data) + layerRow * f->GetBufferWidth();
     if (task->flags) r->flagRow = task->flags + layerRow * f->GetBufferWidth();
+}
+
+// The record of one layer of a layered render job, from the layer job's
+// raw files. The layer's width is its width in those files, so that no
+// column beyond the row read is taken; a row the files lack leaves the
+// layer out of this row.
+void BuildFileRecord(LayerMergeRecord* r, Layer* layer, int row, LayerFileReader* reader)
+{
+    FillLayerFields(r, layer);
+    r->is24 = 1;
+    int width = 0, height = 0;
+    reader->JobSize(layer, &width, &height);
+    r->layerWidth = width;
+    LayerFileReader::Row read;
+    if (!reader->ReadRow(layer, row - (int)layer->bottomOffset, &read)) return;
+    r->rowInRange = 1;
+    r->imageRow = read.bits;
+    r->alphaRow = read.alphaWords;
+    r->flagRow = read.flags;
 }
 
 enum AlphaKind { ALPHA_NONE, ALPHA_SOLID, ALPHA_WORD };
@@ -190,18 +216,27 @@ void MergeLayerLine(Fractal* layered, LayeredParameters* params, int lastColumn,
                     LayerMergeRecord* records, LayerFileReader* reader)
 {
     FractalTask* task = layered->task;
-    if (!task || !task->imageBits || row < 0 || row >= layered->header->Height) return;
+    const bool fromFiles = reader && layered->renderJob;
+    if (!task || (!fromFiles && !task->imageBits) || row < 0 || row >= layered->header->Height) return;
     int count = 0;
     for (ListNode* n = params->layers.GetTail(); n; n = n->prev) {
         Layer* layer = static_cast<Layer*>(n);
         if (!layer->visible || !layer->fractal || !layer->fractal->task) continue;
-        BuildRecord(&records[count++], layer, row);
+        if (fromFiles)
+            BuildFileRecord(&records[count++], layer, row, reader);
+        else
+            BuildRecord(&records[count++], layer, row);
     }
     LayerMergeRecord& end = records[count];
     memset(&end, 0, sizeof end);
     end.is24 = 1;
-    end.imageRow = task->imageBits + row * layered->GetImageStride() * 3;
-    if (lastColumn >= layered->GetImageStride()) lastColumn = layered->GetImageStride() - 1;
+    if (fromFiles) {
+        end.imageRow = reader->OutputRow();
+        if (lastColumn >= layered->header->Width) lastColumn = layered->header->Width - 1;
+    } else {
+        end.imageRow = task->imageBits + row * layered->GetImageStride() * 3;
+        if (lastColumn >= layered->GetImageStride()) lastColumn = layered->GetImageStride() - 1;
+    }
 
     for (int x = 0; x <= lastColumn; ++x) {
         int grey = (((x / 8) ^ (row / 8)) & 1) ? 255 : 160;

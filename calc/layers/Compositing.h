@@ -49,11 +49,10 @@ struct LayerMergeRecord {
 enum { SOLID_ALPHA_OUTSIDE = 0, SOLID_ALPHA_INSIDE = 1, SOLID_ALPHA_NO_RESULT = 2 };
 
 // Composes columns 0 .. lastColumn of image row row of the layered
-// fractal into its task's 24-bit image. records must have room for the
-// number of layers plus two. The layers' rows come from their tasks; the
-// row files of a layered render job (reader) are read by the render-job
-// calculation of layered fractals, which does not exist yet: a reader is
-// not used.
+// fractal. records must have room for the number of layers plus two. The
+// layers' rows come from their tasks and the row goes into the layered
+// task's 24-bit image; in a render job with a reader they come from the
+// layer jobs' raw files and the row goes into the reader's output row.
 void MergeLayerLine(Fractal* layered, LayeredParameters* params, int lastColumn, int row,
                     LayerMergeRecord* records, LayerFileReader* reader);
 

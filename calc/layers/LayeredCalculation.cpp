@@ -2,7 +2,7 @@
 // their own, one byte per row of every layered fractal, behind one critical
 // section: layer threads set them and the layered fractal's thread takes
 // them, while commands on the fractal (resizing, new buffers) never touch
-// that storage.
+// that storage. A layered render job composes from its layers' raw files.
 #include "calc/layers/LayeredCalculation.h"
 
 #include <map>
@@ -14,13 +14,16 @@
 #include "calc/FractalTask.h"
 #include "calc/escapetime/EscapeTime.h"
 #include "calc/layers/Compositing.h"
+#include "calc/layers/LayerFileReader.h"
 #include "calc/task/FractalThread.h"
 #include "calc/task/TaskHooks.h"
 #include "document/Layers.h"
+#include "files/renderjob/RenderJob.h"
 #include "foundation/FailureReport.h"
 #include "foundation/Guard.h"
 #include "foundation/MainFramePost.h"
 #include "foundation/MainWindowMessages.h"
+#include "foundation/Messages.h"
 #include "foundation/Thread.h"
 
 namespace {
@@ -155,6 +158,81 @@ void FinishDither(Fractal* f)
     }
 }
 
+void FillCheckerboardRow(uint8_t* row, int width, int y)
+{
+    for (int x = 0; x < width; ++x)
+        memset(row + 3 * x, ((x / 8) ^ (y / 8)) & 1 ? 255 : 160, 3);
+}
+
+// A layered job composes only from finished files: every layer that
+// belongs to a job must have stored its rows (CS_COMPLETE follows the
+// writing of its raw files), not merely have calculated its image.
+bool JobLayersStored(const LayeredParameters* params)
+{
+    if (!AllLayersCalculated(params))
+        return false;
+    for (ListNode* n = params->layers.GetHead(); n; n = n->next) {
+        const Fractal* layer = static_cast<const Layer*>(n)->fractal;
+        if (layer->renderJob && layer->task->calculationState != CS_COMPLETE)
+            return false;
+    }
+    return true;
+}
+
+// The rows of a layered render job, bottom row first up to y1, merged from
+// the layer jobs' raw files and written to the job's own ".bits" file. The
+// composite is opaque: alpha and flags files of an earlier run go, so that
+// none of their rows reaches the output image.
+int ComposeRenderJobRows(Fractal* f, LayeredParameters* params, int y1)
+{
+    FractalTask* task = f->task;
+    RenderJob* job = f->renderJob;
+    char path[260];
+    for (const char* stale : {"alpha", "flags"}) {
+        job->RawFilePath(stale, path);
+        DeleteFileA(path);
+    }
+    job->RawFilePath("bits", path);
+    FILE* out = fopen(path, "wb");
+    if (!out) {
+        const char* lines[] = {"Renderjob cannot write its rows", path, nullptr};
+        AddMessage(lines, MSG_ERROR, 0, 0, 0, 0, 0, 0, false);
+        return 2;
+    }
+    LayerFileReader reader(f, params);
+    std::vector<LayerMergeRecord> records(params->layers.Count() + 2);
+    SetOpacityLevels(params);
+    const int width = f->header->Width, height = f->header->Height;
+    if (y1 > height - 1)
+        y1 = height - 1;
+    int result = 0;
+    task->lastDisplayTick = GetTickCount();
+    for (int r = 0; r <= y1; ++r) {
+        if (!ContinueRow(task, false)) {
+            result = 3;
+            break;
+        }
+        if (reader.Count() == 0)
+            FillCheckerboardRow(reader.OutputRow(), width, r);
+        else
+            MergeLayerLine(f, params, width - 1, r, records.data(), &reader);
+        if (fwrite(reader.OutputRow(), 3, (size_t)width, out) != (size_t)width) {
+            result = 2;
+            break;
+        }
+        if ((DWORD)(GetTickCount() - task->lastDisplayTick) >= (DWORD)DrawingSpeed) {
+            task->progress = (double)r / height;
+            PostProgress(f);
+            task->lastDisplayTick = GetTickCount();
+        }
+    }
+    if (fclose(out) != 0 && result == 0)
+        result = 2;
+    task->progress = f->GetProgress();
+    PostProgress(f);
+    return result;
+}
+
 }  // namespace
 
 bool AllLayersCalculated(const LayeredParameters* params)
@@ -174,12 +252,24 @@ int DrawLayeredFractal(Fractal* f, int, int y0, int x1, int y1)
 {
     FractalTask* task = f->task;
     LayeredParameters* params = LayersOf(f);
-    if (!task || !task->imageBits || !params)
+    if (!task || !params)
         return 0;
-    // The row files of a layered render job are not read here: a job
-    // waits until its layers are done and then composes their images.
-    if (f->renderJob && !AllLayersCalculated(params))
-        return 3;
+    if (f->renderJob) {
+        // The job waits for its layers' rows on its own thread. Returning 3
+        // instead would race with the last layer: once that layer counts as
+        // calculated, the job would be marked complete with result 3 and
+        // finish without an image.
+        while (!JobLayersStored(params)) {
+            if (!ContinueRow(task, false))
+                return 3;
+            Sleep(10);
+        }
+        task->progress = f->GetProgress();
+        PostProgress(f);
+        return ComposeRenderJobRows(f, params, y1);
+    }
+    if (!task->imageBits)
+        return 0;
     task->progress = f->GetProgress();
     PostProgress(f);
     if (f->dither)
@@ -190,11 +280,8 @@ int DrawLayeredFractal(Fractal* f, int, int y0, int x1, int y1)
     const int height = f->header->Height;
     const int rowBytes = 3 * f->GetImageStride();
     if (count == 0) {
-        for (int r = 0; r < height; ++r) {
-            uint8_t* row = task->imageBits + (size_t)r * rowBytes;
-            for (int x = 0; x < f->header->Width; ++x)
-                memset(row + 3 * x, ((x / 8) ^ (r / 8)) & 1 ? 255 : 160, 3);
-        }
+        for (int r = 0; r < height; ++r)
+            FillCheckerboardRow(task->imageBits + (size_t)r * rowBytes, f->header->Width, r);
         DrawVisibleRows(f, y0, y1);
         return 0;
     }

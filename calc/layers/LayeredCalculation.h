@@ -9,8 +9,10 @@ struct LayeredParameters;
 
 // The Calculator of FT_LAYERED: composes rows y0..y1 over columns 0..x1
 // from the middle outwards (x0 only bounds the redrawn area). Without a
-// visible layer that has a task the image is the checkerboard. 0 done, 3
-// a command stopped it or, in a render job, not every layer is done.
+// visible layer that has a task the image is the checkerboard. In a render
+// job it waits until every layer has stored its raw rows, then composes
+// rows 0..y1 from those files into the job's ".bits" file. 0 done, 2 the
+// job's file cannot be written, 3 a command stopped it.
 int DrawLayeredFractal(Fractal* layered, int x0, int y0, int x1, int y1);
 
 // Re-merges the rows marked dirty (each is cleared first). Nothing when a

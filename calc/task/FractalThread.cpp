@@ -29,6 +29,7 @@
 #include "fractals/lsystem/LSystemCalculator.h"
 #include "fractals/plasma/Plasma.h"
 #include "fractals/attractor/CalculateAttractor.h"
+#include "fractals/quaternion/CalculateQuaternion.h"
 #include "fractals/ifs/IfsFormula.h"
 
 int DrawingSpeed = 10;
@@ -51,7 +52,7 @@ CalculatorRow kCalculators[] = {
     {FT_IFS, CalculateIfs},
     {FT_ESCAPETIME, CalculateEscapeTime},
     {FT_LAYERED, DrawLayeredFractal},
-    {FT_QUATERNION, nullptr},
+    {FT_QUATERNION, CalculateQuaternionGuarded},
     {FT_ATTRACTOR, CalculateAttractorArea},
 };
 

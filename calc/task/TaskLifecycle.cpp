@@ -24,6 +24,7 @@
 #include "document/DocumentSettings.h"
 #include "document/EscapetimeParameters.h"
 #include "document/Fractal.h"
+#include "view3d/CameraWidget.h"
 #include "view3d/OpenGLRenderer.h"
 #include "document/FractalFolder.h"
 #include "document/Layer.h"
@@ -195,6 +196,8 @@ void FreeLocksAndRecords(FractalTask* t)
         g_TaskHooks.deleteRendererAndCamera(t);
     delete t->renderer;
     t->renderer = nullptr;
+    delete t->cameraWidget;
+    t->cameraWidget = nullptr;
     for (Array2D& a : t->arrays)
         a.Free();
 }
@@ -206,6 +209,7 @@ FractalTask* ConstructTask(Fractal* f, int stayIdle, int show, int withWindow)
     FractalTask* t = new FractalTask();
     t->fractal = f;
     t->renderer = new OpenGLRenderer(f);
+    t->cameraWidget = new CameraWidget(f);
     t->heightSpline = new Spline(nullptr, SPLINE_CUBIC);
     if (g_TaskHooks.createRendererAndCamera)
         g_TaskHooks.createRendererAndCamera(t);

@@ -100,7 +100,7 @@ void ReadFormulaKey(Fractal* fractal, QuaternionParameters* q, const char* key, 
             q->Maxjump = d;
     } else if (strcmp(key, "percheck") == 0) {
         if (ReadIntValue(value, &n))
-            q->calculationMode = n;
+            q->BackgroundDetect = n;
     } else if (strcmp(key, "normal") == 0) {
         if (ReadVector(value, v, 4)) {
             q->Normal_r = v[0];
@@ -251,7 +251,7 @@ void WriteQuaternionSections(TextWriter& writer, Fractal* fractal, Fractal* defa
         Real(writer, "highresmult", q->HighresMult, d ? &d->HighresMult : nullptr);
         Real(writer, "backtrace", q->Backtrace, d ? &d->Backtrace : nullptr);
         Real(writer, "maxjump", q->Maxjump, d ? &d->Maxjump : nullptr);
-        Integer(writer, "percheck", q->calculationMode, d ? &d->calculationMode : nullptr);
+        Integer(writer, "percheck", q->BackgroundDetect, d ? &d->BackgroundDetect : nullptr);
         Vector(writer, "normal", &q->Normal_r, d ? &d->Normal_r : nullptr, 4);
         Vector(writer, "basepoint", &q->Base_r, d ? &d->Base_r : nullptr, 4);
     }

@@ -116,10 +116,18 @@ unsigned long LoadFormulasThread(Thread* thread)
 
 void LoadFormulas(int kind)
 {
-    g_LoadArguments.paths.clear();
-    g_LoadArguments.kind = kind;
-    if (!g_FormulaFileRequesters.chooseOpen || !g_FormulaFileRequesters.chooseOpen(kind, &g_LoadArguments.paths))
+    std::vector<std::string> paths;
+    if (!g_FormulaFileRequesters.chooseOpen || !g_FormulaFileRequesters.chooseOpen(kind, &paths))
         return;
+    LoadFormulaFiles(kind, paths);
+}
+
+}  // namespace
+
+void LoadFormulaFiles(int kind, const std::vector<std::string>& paths)
+{
+    g_LoadArguments.paths = paths;
+    g_LoadArguments.kind = kind;
     WorkerCancelState = 0;
     if (Services().runScanProgress == nullptr) {
         LoadChosenFiles(&g_LoadArguments);
@@ -143,8 +151,6 @@ void LoadFormulas(int kind)
         g_FormulaFileRequesters.refreshLSystemLists();
     }
 }
-
-}  // namespace
 
 void SaveFormulaEntryToFile(ListNode* formula, int kind, const char* path)
 {

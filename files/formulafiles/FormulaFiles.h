@@ -40,6 +40,8 @@ bool SaveAllFormulasToFile(int kind, const char* path);
 // progress dialog runs, then the lists are refreshed.
 void LoadIfsFormulas();
 void LoadLSystemFormulas();
+// The same for files already chosen (the general load command's).
+void LoadFormulaFiles(int kind, const std::vector<std::string>& paths);
 unsigned long LoadIfsFormulasThread(Thread* thread);
 unsigned long LoadLSystemFormulasThread(Thread* thread);
 

@@ -59,7 +59,11 @@ struct JobSource {
         double solid = SolidPixelAlpha(fractal, Flag(row, column));
         if (solid >= 0.0)
             return (float)solid;
-        if (!alpha || row < 0 || row >= alpha->height || column < 0 || column >= alpha->width)
+        // A type without opacity cells is opaque (a plasma job's PNG must
+        // not come out transparent); outside the source nothing shows.
+        if (!alpha)
+            return row >= 0 && row < height && column >= 0 && column < width ? 1.0f : 0.0f;
+        if (row < 0 || row >= alpha->height || column < 0 || column >= alpha->width)
             return 0.0f;
         uint32_t v = static_cast<const uint32_t*>(alpha->data)[(size_t)row * alpha->width + column];
         return (float)((v >> 16) / 65535.0 * ((v & 0xFFFF) / 65535.0));
@@ -113,6 +117,9 @@ void RenderJob::StoreResult(Fractal* fractal, RenderJob* job)
     FILE* bits = fopen(bitsPath, "wb");
     FILE* flags = fopen(flagsPath, "wb");
     FILE* alpha = source.alpha || source.flags ? fopen(alphaPath, "wb") : nullptr;
+    // Without alpha rows of its own the job must not show an earlier run's.
+    if (!alpha)
+        DeleteFileA(alphaPath);
     int width = job->width;
     int depth = job->GetEffectiveDepth(fractal);
     int factor = depth == 0 ? 1 : job->base3 ? 3 : 2;

@@ -171,15 +171,27 @@ RenderJobRunner::RenderJobRunner(RenderJob* owner) : job(owner)
         if (!lf)
             return;
         int own = job->GetSupersampling(lf);
-        lf->header->Width = lf->header->WinWidth = (int)floor(lf->header->Width * rx + 0.5) * own;
-        lf->header->Height = lf->header->WinHeight = (int)floor(lf->header->Height * ry + 0.5) * own;
+        int width = (int)floor(lf->header->Width * rx + 0.5), height = (int)floor(lf->header->Height * ry + 0.5);
+        lf->header->Width = lf->header->WinWidth = width * own;
+        lf->header->Height = lf->header->WinHeight = height * own;
+        // The layer's raw rows have the layer's own output size, which the
+        // layered job reads them back with.
+        if (lf->renderJob && lf->renderJob != job) {
+            lf->renderJob->width = width;
+            lf->renderJob->height = height;
+        }
         lf->header->Scrollbar = 1;
         layer->leftOffset *= rx;
         layer->bottomOffset *= ry;
     });
     // A failed parse deletes the fractal: its name is kept for the report.
     std::string name = f->name;
-    int result = g_OpenTask ? g_OpenTask(f, 0, 0, 0, 0, 1, 0) : 1;
+    // A layered fractal's thread is started with its task, before its
+    // layers start: a layer that finishes asks its parent to re-merge, and
+    // a parent not yet started drops that request together with a start
+    // sent at the same moment, and would then never calculate.
+    int start = h->Type == FT_LAYERED ? 1 : 0;
+    int result = g_OpenTask ? g_OpenTask(f, 0, start, 0, 0, 1, 0) : 1;
     if (result != 0) {
         const char* reason = result == 2 ? "Not enough memory available"
                                          : "Fractal cannot be calculated due to missing or invalid data.";

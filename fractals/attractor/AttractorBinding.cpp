@@ -152,3 +152,30 @@ int BindAttractorVariables(const AttractorBinding& in, uint8_t* base)
     Put(base, AV_POINT_BUFFER, in.pointBuffer);
     return usable;
 }
+
+void CopyAttractorLights(const AttractorProjection& camera, uint8_t* base, int index, int mapWidth, int mapHeight,
+                         float* cells)
+{
+    float record[12];
+    memcpy(record, camera.observer, 12);
+    memcpy(record + 3, camera.right, 12);
+    memcpy(record + 6, camera.up, 12);
+    memcpy(record + 9, camera.direction, 12);
+    if (index < 0) {
+        memcpy(base + AV_VIEW_CAMERA, record, sizeof record);
+        Put(base, AV_VIEW_NEAR, 0.1f);
+        Put(base, AV_VIEW_FAR, 1000.0f);
+        Put(base, AV_VIEW_SCALE, camera.invTanHalfH);
+        Put(base, AV_VIEW_SCALE + 4, camera.invTanHalfV);
+        return;
+    }
+    if (index > 7)
+        return;
+    uint8_t* slot = base + AV_LIGHT_CAMERAS + AV_LIGHT_CAMERA_SIZE * index;
+    memcpy(slot, record, sizeof record);
+    if (!cells)
+        mapWidth = mapHeight = 0;
+    Put(slot, 48, (int32_t)mapWidth);
+    Put(slot, 52, (int32_t)mapHeight);
+    Put(slot, 56, cells);
+}

@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 struct AttractorParameters;
+struct AttractorProjection;
 
 struct AttractorBinding {
     const AttractorParameters* block = nullptr;
@@ -32,3 +33,11 @@ inline int AttractorFormulaArrayBytes(int count) { return 64 + 4 * count; }
 // 0 a degenerate camera (the view camera is then left zero: nothing
 // projects).
 int BindAttractorVariables(const AttractorBinding& binding, uint8_t* base);
+
+// Writes a camera into a bound block. index -1: the view camera (position,
+// rows right, up, direction; near 0.1, far 1,000; the two view scales),
+// which the projection template reads. index 0..7: the shadow camera of
+// that light (origin and rows) with its shadow map's width, height and
+// cells; without cells the program writes no shadow for the light.
+void CopyAttractorLights(const AttractorProjection& camera, uint8_t* base, int index, int mapWidth = 0,
+                         int mapHeight = 0, float* cells = nullptr);

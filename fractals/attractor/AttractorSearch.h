@@ -48,6 +48,7 @@ enum AttractorSearchOutcome {
     SEARCH_MEASURED,   // measure only: the values were not touched
     SEARCH_STOPPED,    // a command came first: the values are restored
     SEARCH_EXHAUSTED,  // no trial was accepted: the values are restored
+    SEARCH_FAILED,     // nothing to search, a formula that does not compile, or no memory
 };
 
 struct AttractorSearchHooks {

@@ -32,9 +32,11 @@
 #include "fractals/attractor/AttractorBlock.h"
 #include "fractals/attractor/AttractorProgram.h"
 #include "fractals/attractor/AttractorWorkers.h"
+#include "fractals/attractor/CalculationPreview.h"
 #include "fractals/attractor/Camera.h"
 #include "fractals/attractor/Composition.h"
 #include "fractals/attractor/UnitCube.h"
+#include "view3d/OpenGLRenderer.h"
 
 int g_AttractorWorkers = 0;
 unsigned g_AttractorSeed = 0;
@@ -332,8 +334,12 @@ static int CompileAndAssemble(Fractal* fractal, int workers, bool* memoryFailure
     for (ListNode* n = block->formulas.GetHead(); n; n = n->next)
         if (static_cast<AttractorFormula*>(n)->flags & ATTRACTOR_SHOW_CONSTRUCTOR)
             constructors = true;
+    uint8_t shadowLights = 0;
+    for (int k = 0; k < 8; ++k)
+        if (block->lights.shadow[k])
+            shadowLights |= (uint8_t)(1 << k);
     AttractorProgramInput input = CollectAttractorPieces(
-        &block->formulas, &colouringFunctions, constructors ? AttractorUnitCubeFunctions() : nullptr, 0);
+        &block->formulas, &colouringFunctions, constructors ? AttractorUnitCubeFunctions() : nullptr, shadowLights);
     bool assembled = AssembleAttractorProgram(task->codeBuffer, input);
     colouringFunctions.DeleteAllNodes();
     DeleteCompiledFunctions(block);
@@ -457,12 +463,83 @@ int CalculateAttractor(Fractal* fractal)
     task->progress = 0.0;
     if (CommandPending(task))
         return 3;
+    if (ShowAttractorPreview(fractal, OwnColours(task)) != 0)
+        return 3;
     g_Escaped = false;
     PrepareAttractorBuffers(fractal);
     if (CommandPending(task))
         return 3;
     task->progress = 1.0;
     return g_Escaped ? 1 : 0;
+}
+
+// A fresh map (every cell 1e20, farther than any point) for each light
+// that casts shadows, sized by the renderer's scales times the image; the
+// others are freed. A map that cannot be had leaves its light without
+// shadows and is reported. False when a command came in between.
+static bool PrepareShadowMaps(Fractal* fractal)
+{
+    OpenGLRenderer* renderer = AttractorRendererOf(fractal);
+    if (!renderer)
+        return true;
+    AttractorParameters* block = BlockOf(fractal);
+    const float farAway = 1e20f;
+    uint32_t farBits;
+    memcpy(&farBits, &farAway, sizeof farBits);
+    bool failed = false;
+    for (int n = 0; n < 8; ++n) {
+        Array2D& map = renderer->shadowMaps[n];
+        if (!block->lights.shadow[n]) {
+            map.Free();
+        } else {
+            int w = (int)(fractal->header->Width * renderer->shadowScaleX);
+            int h = (int)(fractal->header->Height * renderer->shadowScaleY);
+            if ((map.width != w || map.height != h || !map.data) && !map.Allocate(w, h, 4))
+                failed = true;
+            if (map.data)
+                map.Fill(farBits);
+        }
+        if (CommandPending(fractal->task))
+            return false;
+    }
+    if (failed)
+        ReportNotEnoughMemory(fractal);
+    return true;
+}
+
+// The view camera and the shadow camera of every light into the record and
+// into every worker's block. The shadow cameras frame the sphere the
+// preview measured; without one (radius 0) no light casts a shadow.
+static void PlaceCameras(Fractal* fractal, AttractorRenderRecord* record, bool usable, int workers)
+{
+    FractalTask* task = fractal->task;
+    AttractorParameters* block = BlockOf(fractal);
+    OpenGLRenderer* renderer = AttractorRendererOf(fractal);
+    double centre[3] = {0, 0, 0}, radius = 0;
+    if (renderer) {
+        memcpy(centre, renderer->cloud.sphereCentre, sizeof centre);
+        radius = renderer->cloud.sphereRadius;
+    }
+    for (int i = 0; i < 8; ++i) {
+        BuildShadowCamera(block, i, centre, radius, &record->lightCameras[i]);
+        Array2D* map = renderer ? &renderer->shadowMaps[i] : nullptr;
+        record->shadowMaps[i] = map && map->data && block->lights.shadow[i] && radius > 0 ? map : nullptr;
+    }
+    record->shadowBias = ShadowBias(record->projection, centre);
+    AttractorProjection view = {};
+    if (usable)
+        view = record->projection;
+    for (int w = 0; w < workers; ++w) {
+        uint8_t* base = task->workers[w].dataBlock->GetBase();
+        if (!base)
+            continue;
+        CopyAttractorLights(view, base, -1);
+        for (int i = 0; i < 8; ++i) {
+            Array2D* map = record->shadowMaps[i];
+            CopyAttractorLights(record->lightCameras[i], base, i, map ? map->width : 0, map ? map->height : 0,
+                                map ? (float*)map->data : nullptr);
+        }
+    }
 }
 
 void PrepareAttractorBuffers(Fractal* fractal)
@@ -484,6 +561,8 @@ void PrepareAttractorBuffers(Fractal* fractal)
             memset(task->flags, 0, (size_t)cells);
         task->attractorDataInvalid = 0;
     }
+    if (!PrepareShadowMaps(fractal))
+        return;
     uint8_t* base = task->workers[0].dataBlock->GetBase();
     if (base)
         memset(base + AV_ONCE_TRAFO, 0x80, 4);
@@ -503,10 +582,15 @@ void RenderAttractor(Fractal* fractal, bool redraw)
     double observer[3] = {block->Obs_x, block->Obs_y, block->Obs_z};
     double viewpoint[3] = {block->Viewpoint_x, block->Viewpoint_y, block->Viewpoint_z};
     double top[3] = {block->top_x, block->top_y, block->top_z};
-    SetupAttractorProjection(fractal, observer, viewpoint, top, block->FieldOfView, &record.projection,
-                             &record.viewRect);
+    bool usable = SetupAttractorProjection(fractal, observer, viewpoint, top, block->FieldOfView,
+                                           &record.projection, &record.viewRect) != 0;
+    PlaceCameras(fractal, &record, usable, workers);
     int stride = fractal->GetImageStride();
-    if (task->imageBits)
+    OpenGLRenderer* renderer = AttractorRendererOf(fractal);
+    bool previewShown = renderer && renderer->previewInImage;
+    if (renderer)
+        renderer->previewInImage = 0;
+    if (task->imageBits && !previewShown)
         memset(task->imageBits, 0, (size_t)stride * fractal->header->Height * 3);
     record.radius = AttractorKernelRadius(block->weightRadius);
     record.stride = stride;
@@ -617,6 +701,10 @@ void RedrawAttractor(Fractal* fractal)
     task->workers[0].fractal = fractal;
     if (CommandPending(task))
         return;
+    OpenGLRenderer* renderer = AttractorRendererOf(fractal);
+    if (renderer && (renderer->rebuildPoints || renderer->rebuild[1]) &&
+        ShowAttractorPreview(fractal, OwnColours(task)) != 0)
+        return;
     RenderAttractor(fractal, true);
 }
 
@@ -636,9 +724,13 @@ int CalculateAttractorGuarded(Fractal* fractal)
 // The recolour road of the calculation thread reaches the attractor
 // through its hook; this file is linked whenever the dispatch is.
 static const bool g_RedrawBound = (g_TaskHooks.redrawAttractor = &RedrawAttractor, true);
+// The search's hook is bound in its own file; naming it here links it.
+extern const bool g_SearchBound;
 
 int CalculateAttractorArea(Fractal* fractal, int, int, int, int)
 {
     (void)g_RedrawBound;
+    volatile bool searchLinked = g_SearchBound;
+    (void)searchLinked;
     return CalculateAttractorGuarded(fractal);
 }

@@ -6,6 +6,8 @@
 #include "calc/FractalTask.h"
 #include "document/Fractal.h"
 #include "ui/FrameWindow.h"
+#include "ui/WindowClasses.h"
+#include "view3d/CameraWidget.h"
 
 namespace {
 
@@ -167,4 +169,172 @@ TEST(DrawFractalImage, NothingWithoutAWindowObject)
     EXPECT_EQ(kBackground, canvas.At(7, 3));
     // The image lock is left free.
     EXPECT_EQ(0, f.fractal.imageLockCount);
+}
+
+namespace {
+
+// Installs a solid brush as the checkerboard for one test.
+struct SolidChecker {
+    explicit SolidChecker(COLORREF colour) : saved(checkerBrush) { checkerBrush = CreateSolidBrush(colour); }
+    ~SolidChecker()
+    {
+        DeleteObject(checkerBrush);
+        checkerBrush = saved;
+    }
+    HBRUSH saved;
+};
+
+const COLORREF kChecker = RGB(9, 99, 199);
+
+}  // namespace
+
+// Beyond the image's right column and bottom row the rectangle gets the
+// checkerboard; the image part is copied as before, nothing outside the
+// requested rectangle is touched.
+TEST(DrawFractalImage, FillsTheRectangleBeyondTheImageWithTheCheckerboard)
+{
+    SolidChecker checker(kChecker);
+    DrawnFractal f(24);
+    MemoryCanvas canvas(14, 10);
+    DrawFractalImage(&f.fractal, canvas.dc, 2, 1, 11, 6, 0);
+    for (int y = 0; y < canvas.height; y++)
+        for (int x = 0; x < canvas.width; x++) {
+            COLORREF want = kBackground;
+            if (x >= 2 && x <= 11 && y >= 1 && y <= 6)
+                want = x < f.stride && y < f.height ? DrawnFractal::Colour(x, y) : kChecker;
+            ASSERT_EQ(want, canvas.At(x, y)) << "at " << x << ", " << y;
+        }
+}
+
+// In scroll-bar mode the rectangle is clamped to the visible part of the
+// image and drawn at window pixels (image minus scroll position); nothing
+// is filled.
+TEST(DrawFractalImage, ScrollBarModeClampsToTheVisiblePart)
+{
+    SolidChecker checker(kChecker);
+    DrawnFractal f(24);
+    f.fractal.header->Scrollbar = 1;
+    f.window.hScrollPos = 2;
+    f.window.vScrollPos = 1;
+    f.window.hScrollPage = 3;   // columns 2..4 and rows 1..2 are visible
+    f.window.vScrollPage = 2;
+    MemoryCanvas canvas(12, 8);
+    DrawFractalImage(&f.fractal, canvas.dc, 0, 0, 11, 7, 0);
+    for (int y = 0; y < canvas.height; y++)
+        for (int x = 0; x < canvas.width; x++) {
+            COLORREF want = x < 3 && y < 2 ? DrawnFractal::Colour(x + 2, y + 1) : kBackground;
+            ASSERT_EQ(want, canvas.At(x, y)) << "at " << x << ", " << y;
+        }
+}
+
+// The box is drawn at its stored corners in either order, with a handle
+// at each corner and edge middle; an idle task (mode 0) draws none.
+TEST(DrawFractalImage, SelectionBoxWithItsHandles)
+{
+    DrawnFractal f(24);
+    MemoryCanvas canvas(60, 40);
+    f.task.selectionBox[0] = 40;   // x1, x2, y1, y2: given right to left
+    f.task.selectionBox[1] = 10;
+    f.task.selectionBox[2] = 30;
+    f.task.selectionBox[3] = 10;
+    f.task.mouseMode = 0;
+    DrawSelectionBox(&f.fractal, canvas.dc);
+    EXPECT_EQ(kBackground, canvas.At(10, 10)) << "mode 0 shows no box";
+    f.task.mouseMode = 1;
+    DrawSelectionBox(&f.fractal, canvas.dc);
+    const POINT handles[] = {{10, 10}, {40, 10}, {40, 30}, {10, 30}, {25, 10}, {25, 30}, {40, 20}, {10, 20}};
+    for (const POINT& p : handles)
+        EXPECT_NE(kBackground, canvas.At(p.x, p.y)) << "handle at " << p.x << ", " << p.y;
+    EXPECT_NE(kBackground, canvas.At(17, 9)) << "the edge above the box";
+    EXPECT_EQ(kBackground, canvas.At(17, 20)) << "inside the box";
+    EXPECT_EQ(kBackground, canvas.At(50, 20)) << "outside";
+}
+
+namespace {
+
+// A shown camera widget of radius 6 centred on marker 0 at (20, 15), its
+// overlay opaque green, the camera handle at (20, 9), the top handle four
+// pixels right of it.
+struct ShownWidget {
+    CameraWidget widget;
+    explicit ShownWidget(DrawnFractal& f) : widget(&f.fractal)
+    {
+        EXPECT_TRUE(widget.AllocateOverlay(6));
+        DWORD* px = static_cast<DWORD*>(widget.bits);
+        for (int i = 0; i < widget.overlayWidth * widget.overlayHeight; i++)
+            px[i] = 0xFF00FF00;   // premultiplied: alpha 255, green 255
+        widget.opacity = 1.0;
+        widget.cameraHandle[0] = 20, widget.cameraHandle[1] = 9;
+        widget.topHandle[0] = 24, widget.topHandle[1] = 9;
+        f.task.cameraWidget = &widget;
+        f.task.markerX[0] = 20, f.task.markerY[0] = 15;
+        for (int i = 1; i < 4; i++)
+            f.task.markerX[i] = f.task.markerY[i] = -10000;
+    }
+};
+
+const COLORREF kGreen = RGB(0, 255, 0);
+
+}  // namespace
+
+// The overlay covers centre +- radius, but only within the requested
+// rectangle; the handle's plus sign and the line to the top handle (its
+// end point excluded) are drawn over it in the front or back colour.
+TEST(DrawFractalImage, CameraWidgetOverlayWithinTheRequestedRectangle)
+{
+    DrawnFractal f(24);
+    ShownWidget shown(f);
+    MemoryCanvas canvas(40, 30);
+    // Requested: columns 0..19 only, so the right half of the square stays.
+    DrawFractalImage(&f.fractal, canvas.dc, 0, 0, 19, 29, 0);
+    EXPECT_EQ(kGreen, canvas.At(15, 20)) << "inside the square, requested";
+    EXPECT_EQ(kGreen, canvas.At(14, 9)) << "top-left corner of the square";
+    EXPECT_EQ(kBackground, canvas.At(13, 20)) << "left of the square";
+    EXPECT_EQ(kBackground, canvas.At(15, 21)) << "below the square";
+    EXPECT_EQ(kBackground, canvas.At(23, 20)) << "square, but not requested";
+    const COLORREF back = 0xFF8844;
+    EXPECT_EQ(back, canvas.At(18, 9)) << "plus sign";
+    EXPECT_EQ(back, canvas.At(20, 11)) << "plus sign";
+    EXPECT_EQ(back, canvas.At(23, 9)) << "line to the top handle";
+    EXPECT_EQ(kBackground, canvas.At(24, 9)) << "the line's end point is not set";
+
+    // Half opacity blends half of the green over the background; the front
+    // colour marks a camera on the near half.
+    shown.widget.opacity = 0.5;
+    shown.widget.front = 1;
+    MemoryCanvas again(40, 30);
+    DrawFractalImage(&f.fractal, again.dc, 0, 0, 39, 29, 0);
+    const COLORREF blended = again.At(23, 20);
+    EXPECT_NEAR(127, GetGValue(blended), 2);
+    EXPECT_NEAR(GetRValue(kBackground), GetRValue(blended), 2);
+    EXPECT_EQ((COLORREF)0xFF0000, again.At(22, 9));
+
+    // Marker 0 unset: the widget is not placed at all.
+    f.task.markerX[0] = -10000;
+    MemoryCanvas none(40, 30);
+    DrawFractalImage(&f.fractal, none.dc, 0, 0, 39, 29, 0);
+    EXPECT_EQ(kBackground, none.At(15, 20));
+    EXPECT_EQ(kBackground, none.At(18, 9));
+    f.task.cameraWidget = nullptr;
+}
+
+TEST(SetWindowBounds, KeepingEverythingChangesNothingAndKeepingOneSideMovesTheOther)
+{
+    HWND w = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPED, 30, 40, 200, 100, NULL, NULL,
+                             GetModuleHandleA(NULL), NULL);
+    ASSERT_NE(nullptr, w);
+    RECT r;
+    SetWindowBounds(w, KEEP_BOUND, KEEP_BOUND, KEEP_BOUND, KEEP_BOUND);
+    GetWindowRect(w, &r);
+    EXPECT_EQ(30, r.left);
+    EXPECT_EQ(40, r.top);
+    EXPECT_EQ(200, r.right - r.left);
+    EXPECT_EQ(100, r.bottom - r.top);
+    SetWindowBounds(w, 50, KEEP_BOUND, KEEP_BOUND, 70);
+    GetWindowRect(w, &r);
+    EXPECT_EQ(50, r.left);
+    EXPECT_EQ(40, r.top) << "the kept y is the normal position's";
+    EXPECT_EQ(200, r.right - r.left);
+    EXPECT_EQ(70, r.bottom - r.top);
+    DestroyWindow(w);
 }

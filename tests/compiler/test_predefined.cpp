@@ -112,7 +112,7 @@ TEST_F(Predefined, SameNameDiffersBetweenKinds)
         int dataType, precision, offset, input;
     } cases[] = {
         {FK_COLORING, SK_QUATERNION, "Base2", DT_QUATERNION, PREC_FLOAT, 656, 1},
-        {FK_ITERATION, SK_QUATERNION, "Base2", DT_QUATERNION, PREC_FLOAT, 704, 1},
+        {FK_ITERATION, SK_QUATERNION, "Base2", DT_QUATERNION, PREC_FLOAT, 656, 1},
         {FK_ITERATION, SK_PLANE, "z", DT_COMPLEX, PREC_EXTENDED, 0, 0},
         {FK_ITERATION, SK_ATTRACTOR, "z", DT_VECTOR, PREC_DOUBLE, 0, 0},
         {FK_COLORING, SK_QUATERNION, "z", DT_QUATERNION, PREC_DOUBLE, 0, 0},

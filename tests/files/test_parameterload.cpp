@@ -1,7 +1,9 @@
 // Loading a parameter file as a folder: which entries become fractals and
-// under which names, joined continuation lines, the folder's name and place
-// (also for entries carried by an image), files without entries, an entry
-// without its closing brace; and the three path functions.
+// under which names, joined continuation lines, braces inside quoted values,
+// the folder's name and place (also for entries carried by an image), files
+// without entries, an entry without its closing brace, reading on a worker
+// without touching the library, the stop request; and the three path
+// functions.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -14,6 +16,8 @@
 #include "document/Fractal.h"
 #include "document/FractalFolder.h"
 #include "files/ParameterLoad.h"
+#include "foundation/FileUtil.h"
+#include "foundation/List.h"
 #include "tests/formulas/FormulaTestSupport.h"
 
 using formulatest::TempFolder;
@@ -94,6 +98,21 @@ TEST_F(ParameterLoadTest, EntryNamesAndContinuationLines)
     EXPECT_TRUE(Find(folder, "No name") != nullptr) << "a brace without a name before it";
 }
 
+// A '}' inside a quoted value belongs to the value: it neither ends the
+// entry nor turns the rest of the entry into entries of its own.
+TEST_F(ParameterLoadTest, BracesInsideQuotesBelongToTheValue)
+{
+    FractalFolder* folder = Load("quoted.par",
+                                 "Quoted {\n"
+                                 "  comment1=\"a } b { c\"\n"
+                                 "  type=plasma\n"
+                                 "}\n"
+                                 "Next {\n}\n");
+    ASSERT_TRUE(folder != nullptr);
+    EXPECT_EQ((std::vector<std::string>{"Next", "Quoted"}), Names(folder));
+    EXPECT_STREQ("{\ncomment1=\"a } b { c\"\ntype=plasma\n}", Find(folder, "Quoted")->pendingEntryText);
+}
+
 TEST_F(ParameterLoadTest, FilesWithoutEntriesMakeNoFolder)
 {
     EXPECT_EQ(nullptr, Load("plain.par", "just text\nno braces at all\n"));
@@ -123,6 +142,60 @@ TEST_F(ParameterLoadTest, ImageEntriesBecomeAFolderNamedAfterTheImage)
     made.push_back(LastLoadedFolder);
     EXPECT_STREQ("C:\\Pics\\Spiral", LastLoadedFolder->path);
     EXPECT_EQ(std::vector<std::string>{"Spiral"}, Names(LastLoadedFolder));
+}
+
+// A worker reads without making a folder or listing anything; the main
+// thread makes the folders of the queued files in the order they were read.
+TEST_F(ParameterLoadTest, ReadingMakesNothingUntilTheQueueIsEmptied)
+{
+    for (const char* name : {"first.par", "second.par"}) {
+        FILE* f = fopen((temp / name).c_str(), "w");
+        fprintf(f, "%s {\n}\n", name);
+        fclose(f);
+    }
+    int folders = FolderList.Count();
+    for (const char* name : {"first.par", "second.par"}) {
+        ParameterFileEntries* file = new ParameterFileEntries;
+        ASSERT_TRUE(ReadParameterFile((temp / name).c_str(), nullptr, file));
+        QueueReadParameterFile(file);
+    }
+    EXPECT_EQ(folders, FolderList.Count()) << "nothing listed from the worker";
+    EXPECT_EQ(2, MakeQueuedParameterFolders());
+    EXPECT_EQ(folders + 2, FolderList.Count());
+    ASSERT_TRUE(LastLoadedFolder != nullptr);
+    EXPECT_STREQ("Second.Par", LastLoadedFolder->name) << "the last one read";
+    for (ListNode* n = FolderList.GetHead(); n; n = n->next)
+        if (strstr(static_cast<FractalFolder*>(n)->path, temp.Path().c_str()) == static_cast<FractalFolder*>(n)->path)
+            made.push_back(static_cast<FractalFolder*>(n));
+    EXPECT_EQ(0, MakeQueuedParameterFolders());
+}
+
+// The progress shows the file and the fraction read; a stop request ends
+// the walk after the entry being read, keeping what was read.
+TEST_F(ParameterLoadTest, ProgressAndStopRequest)
+{
+    static std::vector<std::string> actions;
+    static std::vector<double> fractions;
+    actions.clear();
+    fractions.clear();
+    g_ParameterLoadProgress.setAction = [](const char* text) { actions.push_back(text); };
+    g_ParameterLoadProgress.setFraction = [](double f) { fractions.push_back(f); };
+    FILE* f = fopen((temp / "three_parts.par").c_str(), "w");
+    fputs("A {\n}\nB {\n}\nC {\n}\n", f);
+    fclose(f);
+    ParameterFileEntries file;
+    ASSERT_TRUE(ReadParameterFile(temp.Path().c_str(), "three_parts.par", &file));
+    EXPECT_EQ(std::vector<std::string>{"Loading file Three_Parts.Par"}, actions);
+    ASSERT_EQ(3u, fractions.size());
+    EXPECT_LT(fractions[0], fractions[1]);
+    EXPECT_NEAR(1.0, fractions[2], 0.1) << "only the last line break is left";
+
+    WorkerCancelState = 1;
+    ASSERT_TRUE(ReadParameterFile(temp.Path().c_str(), "three_parts.par", &file));
+    WorkerCancelState = 0;
+    ASSERT_EQ(1u, file.entries.size());
+    EXPECT_EQ("A", file.entries[0].name);
+    g_ParameterLoadProgress = ParameterLoadProgress{};
 }
 
 TEST(PathFunctions, SplitAndFolderNames)

@@ -113,7 +113,7 @@ TEST_F(QuaternionSections, WrittenEntryReadsBackIntoTheSameBlock)
     q->HighresMult = 2.5;
     q->Backtrace = 4.25;
     q->Maxjump = 0.001;
-    q->calculationMode = 3;
+    q->BackgroundDetect = 3;
     q->Normal_r = 0.1;
     q->Base_k = -0.75;
     q->Density = 1.5;

@@ -508,6 +508,13 @@ TEST_F(RenderJobs, StoreResultAveragesAndStaysInsideItsSource)
     ASSERT_EQ(6u, out.size());
     EXPECT_EQ(11, out[0]);
     EXPECT_EQ(41, out[3]);
+    // Plasma has no opacity cells: its pixels are opaque, not transparent.
+    std::vector<unsigned char> alpha = FileBytes(RawPath(job, "alpha"));
+    ASSERT_EQ(8u, alpha.size());
+    float opacity[2];
+    memcpy(opacity, alpha.data(), 8);
+    EXPECT_EQ(1.0f, opacity[0]);
+    EXPECT_EQ(1.0f, opacity[1]);
     // A job larger than its source writes whole rows, black beyond it.
     job.width = 5, job.height = 3;
     RenderJob::StoreResult(task.fractal, &job);

@@ -2,7 +2,9 @@
 // them: a render job's raw rows against the plain calculation of the same
 // entry (also across a stop and resume, and over stale files of an earlier
 // run), its anti-aliased pixels against a calculation at twice the size,
-// and the PNG, JPEG and BMP outputs of render read back.
+// a layered entry (rendered and as a job) against a hand merge of its
+// layers rendered alone, image filters loaded with --filters, and the PNG,
+// JPEG and BMP outputs of render read back.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -10,6 +12,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -183,6 +186,19 @@ TEST_F(JobTest, UnwritableRawFilesFailWithoutAnImage)
     DeleteFileA(blocker.c_str());
 }
 
+// An output image that cannot be written is reported; the job still ends.
+TEST_F(JobTest, UnwritableOutputImageIsReported)
+{
+    std::string blocker = TempPath("spx_job_dest_blocker");
+    WriteAll(blocker, "a file where the destination folder should be");
+    dest = blocker + "\\sub";
+    ToolRun run = Job("--size 8x6");
+    ASSERT_EQ(0u, run.exitCode) << run.errors;
+    EXPECT_NE(std::string::npos, run.output.find("result=0")) << run.output;
+    EXPECT_NE(std::string::npos, run.errors.find("Renderjob \"Plain\" could not write its image")) << run.errors;
+    DeleteFileA(blocker.c_str());
+}
+
 // Base 2, depth 1, threshold 0: the samples of pixel (x, y) are the points
 // (2x + i, 2y + j) of the image at twice the size; a pixel whose four block
 // corners (i, j in {0, 2}) agree takes that colour, any other the mean of
@@ -267,6 +283,86 @@ TEST_F(JobTest, SettledBlocksTakeTheirFirstSampleForBothBases)
             }
         EXPECT_EQ(0, wrong);
     }
+}
+
+// The layered entry: an opaque bottom layer and a top layer at half
+// opacity shifted right by 4 and up by 3 pixels (a quarter of the image).
+// Its image is the merge of the two views rendered alone as entries of
+// their own, whether spxcalc render composes it from the layers' images or
+// a layered render job from the raw rows its layer jobs write into the
+// temporary folder.
+TEST_F(JobTest, LayeredEntryRendersToTheMergeOfItsLayersOwnImages)
+{
+    const std::string file = std::string(kData) + "/files/layered.par";
+    const int w = 16, h = 12, dx = 4, dy = 3;
+    Bytes top = BruteForceRows("16x12", file, "Top"), bottom = BruteForceRows("16x12", file, "Bottom");
+    ASSERT_EQ((size_t)w * h * 3, top.size());
+    ASSERT_EQ((size_t)w * h * 3, bottom.size());
+    Bytes merged = bottom;
+    for (int y = dy; y < h; y++)
+        for (int x = dx; x < w; x++)
+            for (int c = 0; c < 3; c++) {
+                unsigned char& d = merged[((size_t)y * w + x) * 3 + c];
+                d = (unsigned char)(int)(top[((size_t)(y - dy) * w + x - dx) * 3 + c] * 0.5 + d * 0.5);
+            }
+    EXPECT_FALSE(merged == bottom);   // the top layer shows
+
+    std::string out = TempPath("spx_layered.bgr");
+    DeleteFileA(out.c_str());
+    ToolRun render = Spxcalc("render", "\"" + file + "\" --entry Layered --size 16x12 --dump-bgr \"" + out + "\"");
+    ASSERT_EQ(0u, render.exitCode) << render.errors;
+    EXPECT_TRUE(ReadAll(out) == merged);
+
+    for (const char* id : {"LAYT", "1_LAYT", "2_LAYT"})
+        for (const char* ext : {"bits", "alpha", "flags"})
+            DeleteFileA((temp + "\\" + id + "." + ext).c_str());
+    ToolRun job = Spxcalc("job", "\"" + file + "\" --entry Layered --size 16x12 --temp \"" + temp + "\" --dest \"" +
+                          dest + "\" --id LAYT");
+    ASSERT_EQ(0u, job.exitCode) << job.errors;
+    std::string output = dest + "\\layered\\Layered.png";
+    EXPECT_NE(std::string::npos, job.output.find("id=LAYT result=0 output=" + output)) << job.output;
+    // The layer jobs' rows, where the layered job read them.
+    EXPECT_TRUE(ReadAll(temp + "\\2_LAYT.bits") == bottom);
+    EXPECT_TRUE(ReadAll(temp + "\\1_LAYT.bits") == top);
+    EXPECT_TRUE(ReadAll(temp + "\\LAYT.bits") == merged);
+    int pw = 0, ph = 0;
+    unsigned char* rgb = ReadPngFile(output.c_str(), &pw, &ph);
+    ASSERT_TRUE(rgb);
+    ASSERT_EQ(w, pw);
+    ASSERT_EQ(h, ph);
+    int wrong = 0;
+    for (int line = 0; line < h; line++)
+        for (int x = 0; x < w; x++)
+            for (int c = 0; c < 3; c++)
+                wrong += rgb[(line * w + x) * 3 + c] != merged[((h - 1 - line) * w + x) * 3 + 2 - c];
+    delete[] rgb;
+    EXPECT_EQ(0, wrong);
+}
+
+// --filters loads the filters before the entry is read, so that the
+// entry's ImageFilter= finds its filter: the identity (one weight of 1)
+// leaves the plain image as it is, a weight of 1 over DIVISOR=2 halves it.
+TEST(RenderFilters, IdentityChangesNothingAndAHalvingFilterHalves)
+{
+    const std::string filters = std::string(kData) + "/files/filters.flt";
+    Bytes plain = BruteForceRows("16x12");
+    ASSERT_EQ(16u * 12 * 3, plain.size());
+    std::map<std::string, Bytes> images;
+    for (const char* entry : {"IdentityFiltered", "HalveFiltered"}) {
+        std::string out = TempPath("spx_filtered.bgr");
+        DeleteFileA(out.c_str());
+        ToolRun run = Spxcalc("render", "\"" + EntryFile() + "\" --entry " + entry + " --size 16x12 --filters \"" +
+                              filters + "\" --dump-bgr \"" + out + "\"");
+        ASSERT_EQ(0u, run.exitCode) << run.errors;
+        images[entry] = ReadAll(out);
+    }
+    EXPECT_TRUE(images["IdentityFiltered"] == plain);
+    const Bytes& halved = images["HalveFiltered"];
+    ASSERT_EQ(plain.size(), halved.size());
+    int wrong = 0;
+    for (size_t i = 0; i < plain.size(); i++)
+        wrong += halved[i] != plain[i] / 2;
+    EXPECT_EQ(0, wrong);
 }
 
 // spxcalc render's image outputs: the PNG's and the JPEG's embedded entry

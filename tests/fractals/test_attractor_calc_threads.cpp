@@ -10,6 +10,7 @@
 #include <math.h>
 #include <string.h>
 #include <fstream>
+#include <algorithm>
 #include <set>
 #include <sstream>
 #include <string>
@@ -28,6 +29,8 @@
 #include "fractals/AttractorFormula.h"
 #include "fractals/attractor/AttractorProgram.h"
 #include "fractals/attractor/CalculateAttractor.h"
+#include "fractals/attractor/CalculationPreview.h"
+#include "view3d/OpenGLRenderer.h"
 
 namespace {
 
@@ -253,4 +256,50 @@ TEST(AttractorCalculation, StopThroughTheTaskThreadIsAnsweredQuickly)
     DWORD ms = GetTickCount() - start;
     EXPECT_LT(ms, 500u);
     EXPECT_EQ(rig.fractal->GetCalculationResult(), 3);
+}
+
+// Without a window the preview still measures the object: the sphere is
+// centred on the box in world coordinates (z not negated) and the shadow
+// map of the light that casts shadows is sized to the image and written
+// through the light camera that frames that sphere (depths within its
+// radius of the centre); a light without shadows gets no map.
+TEST(AttractorCalculation, WindowlessRunMeasuresTheObjectForTheShadows)
+{
+    Rig rig(1);
+    ASSERT_EQ(rig.created, 0);
+    rig.AddMap("box(ATTRACTOR)\n{\n\tvoid loop(void)\n\t{\n\t\tz = vector(random.real() * 2 - 1, "
+               "random.real() * 2 - 1, random.real() * 2 + 2);\n\t}\n}\n",
+               "box");
+    rig.block->RenderMode = 3;
+    LightBlock& lights = rig.block->lights;
+    lights.enabled[0] = 1, lights.shadow[0] = 1, lights.relative[0] = 0;
+    lights.position[0][0] = 0, lights.position[0][1] = 0, lights.position[0][2] = 10;
+    lights.shadow[1] = 0;
+    ASSERT_EQ(CalculateAttractor(rig.fractal), 0);
+
+    OpenGLRenderer* renderer = AttractorRendererOf(rig.fractal);
+    ASSERT_NE(renderer, nullptr);
+    const PreviewCloud& cloud = renderer->cloud;
+    EXPECT_NEAR(cloud.sphereCentre[0], 0, 0.3);
+    EXPECT_NEAR(cloud.sphereCentre[1], 0, 0.3);
+    EXPECT_NEAR(cloud.sphereCentre[2], 3, 0.3) << "the centre is a world point";
+    EXPECT_GT(cloud.sphereRadius, 1.6);   // half the box's diagonal is 1.73
+    EXPECT_LT(cloud.sphereRadius, 2.0);
+
+    const Array2D& map = renderer->shadowMaps[0];
+    ASSERT_NE(map.data, nullptr);
+    EXPECT_EQ(map.width, kWidth);
+    EXPECT_EQ(map.height, kHeight);
+    const float* cells = static_cast<const float*>(map.data);
+    int written = 0;
+    float nearest = 1e20f;
+    for (int i = 0; i < map.width * map.height; ++i)
+        if (cells[i] != 1e20f) {
+            ++written;
+            nearest = std::min(nearest, cells[i]);
+            ASSERT_LE(fabs(cells[i]), cloud.sphereRadius + 0.01) << i;
+        }
+    EXPECT_GT(written, map.width * map.height / 4) << "the box covers much of the light's view";
+    EXPECT_NEAR(nearest, -1, 0.1) << "the face nearest to the light";
+    EXPECT_EQ(renderer->shadowMaps[1].data, nullptr);
 }

@@ -324,40 +324,45 @@ TEST_F(AttractorProgramTest, EscapingOrbitRestartsInTheCube)
 
 TEST_F(AttractorProgramTest, ShadowTemplatesOnlyForShadowLightsAndProjection)
 {
-    // lights 1 and 3 cast shadows; every point is (0.1, -0.2, 3), which an
-    // identity light camera at the origin puts into cell (2, 2) of 4 x 4
-    static const double point[3] = {0.1, -0.2, 3};
-    std::vector<uint8_t> bytes;
-    const uint8_t stores[3][3] = {{0xDD, 0x1F, 0}, {0xDD, 0x5F, 0x08}, {0xDD, 0x5F, 0x10}};
-    for (int k = 0; k < 3; k++) {
-        uint32_t address = (uint32_t)(uintptr_t)(point + k);
-        bytes.insert(bytes.end(), {0xDD, 0x05});
-        bytes.insert(bytes.end(), reinterpret_cast<uint8_t*>(&address), reinterpret_cast<uint8_t*>(&address) + 4);
-        bytes.insert(bytes.end(), stores[k], stores[k] + (k ? 3 : 2));
-    }
-    for (int project : {1, 0}) {
-        SCOPED_TRACE(project);
-        AttractorProgramInput in;
-        in.maps.push_back(Map(1, {{bytes, false}}));
-        in.shadowLights = 0x05;
-        ASSERT_TRUE(AssembleAttractorProgram(&code, in));
-        Block b;
-        b.base[AV_PROJECT_FLAG] = (uint8_t)project;
-        std::vector<float> shadow[3];
+    // lights 1 and 3 cast shadows; an identity light camera at the origin
+    // puts (0.1, -0.2, 3) into cell (2, 2) of 4 x 4, while (0.9, -0.9, 3)
+    // rounds to column 4 = the width: outside, so no cell is written
+    static const double points[2][3] = {{0.1, -0.2, 3}, {0.9, -0.9, 3}};
+    for (int c = 0; c < 2; c++) {
+        SCOPED_TRACE(c);
+        const double* point = points[c];
+        std::vector<uint8_t> bytes;
+        const uint8_t stores[3][3] = {{0xDD, 0x1F, 0}, {0xDD, 0x5F, 0x08}, {0xDD, 0x5F, 0x10}};
         for (int k = 0; k < 3; k++) {
-            shadow[k].assign(16 + 4, 1e20f);
-            uint8_t* camera = b.base + AV_LIGHT_CAMERAS + AV_LIGHT_CAMERA_SIZE * k;
-            float rows[12] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
-            memcpy(camera, rows, sizeof rows);
-            At<int32_t>(camera, 48) = 4;
-            At<int32_t>(camera, 52) = 4;
-            At<float*>(camera, 56) = shadow[k].data();
+            uint32_t address = (uint32_t)(uintptr_t)(point + k);
+            bytes.insert(bytes.end(), {0xDD, 0x05});
+            bytes.insert(bytes.end(), reinterpret_cast<uint8_t*>(&address), reinterpret_cast<uint8_t*>(&address) + 4);
+            bytes.insert(bytes.end(), stores[k], stores[k] + (k ? 3 : 2));
         }
-        RunAttractorProgram(code.GetData(), b.base);
-        for (int k = 0; k < 3; k++)
-            for (int cell = 0; cell < 20; cell++) {
-                bool written = project && k != 1 && cell == 10;
-                ASSERT_EQ(shadow[k][cell], written ? 3.0f : 1e20f) << "light " << k << " cell " << cell;
+        for (int project : {1, 0}) {
+            SCOPED_TRACE(project);
+            AttractorProgramInput in;
+            in.maps.push_back(Map(1, {{bytes, false}}));
+            in.shadowLights = 0x05;
+            ASSERT_TRUE(AssembleAttractorProgram(&code, in));
+            Block b;
+            b.base[AV_PROJECT_FLAG] = (uint8_t)project;
+            std::vector<float> shadow[3];
+            for (int k = 0; k < 3; k++) {
+                shadow[k].assign(16 + 4, 1e20f);
+                uint8_t* camera = b.base + AV_LIGHT_CAMERAS + AV_LIGHT_CAMERA_SIZE * k;
+                float rows[12] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
+                memcpy(camera, rows, sizeof rows);
+                At<int32_t>(camera, 48) = 4;
+                At<int32_t>(camera, 52) = 4;
+                At<float*>(camera, 56) = shadow[k].data();
             }
+            RunAttractorProgram(code.GetData(), b.base);
+            for (int k = 0; k < 3; k++)
+                for (int cell = 0; cell < 20; cell++) {
+                    bool written = c == 0 && project && k != 1 && cell == 10;
+                    ASSERT_EQ(shadow[k][cell], written ? 3.0f : 1e20f) << "light " << k << " cell " << cell;
+                }
+        }
     }
 }

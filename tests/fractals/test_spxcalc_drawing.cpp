@@ -34,8 +34,8 @@ protected:
         std::string data = SPIRALIX_TEST_DATA;
         std::string formulas = data.substr(0, data.size() - strlen("/tests/data")) + "/Formulas";
         SetEnvironmentVariableA("SPIRALIX_FORMULAS", formulas.c_str());
-        Write(Temp("entries.par"), kEntries);
-        Write(Temp("square.l"), kSquare);
+        ASSERT_TRUE(WriteWholeFile(Temp("entries.par"), kEntries));
+        ASSERT_TRUE(WriteWholeFile(Temp("square.l"), kSquare));
     }
 
     static std::string Temp(const char* name)
@@ -43,25 +43,6 @@ protected:
         char temp[MAX_PATH];
         GetTempPathA(sizeof temp, temp);
         return std::string(temp) + "spx_draw_" + std::to_string(GetCurrentProcessId()) + "_" + name;
-    }
-
-    static void Write(const std::string& path, const char* text)
-    {
-        FILE* f = fopen(path.c_str(), "wb");
-        ASSERT_NE(nullptr, f);
-        fputs(text, f);
-        fclose(f);
-    }
-
-    static std::string Read(const std::string& path)
-    {
-        std::string text;
-        if (FILE* f = fopen(path.c_str(), "rb")) {
-            for (int c; (c = fgetc(f)) != EOF;)
-                text += (char)c;
-            fclose(f);
-        }
-        return text;
     }
 
     // Renders an entry at 64 x 48 with the extra arguments given.
@@ -95,7 +76,7 @@ TEST_F(SpxcalcDrawing, DrawsAnLSystemOfAGivenFile)
     ToolRun run = Render("Square", "--formulas \"" + Temp("square.l") + "\" --dump-draw \"" + dump + "\"");
     ASSERT_EQ(0u, run.exitCode) << run.output << run.errors;
     EXPECT_NE(std::string::npos, run.output.find("result=0"));
-    auto s = Segments(Read(dump));
+    auto s = Segments(ReadWholeFile(dump));
     ASSERT_EQ(4u, s.size());
     double side = hypot(s[0][2] - s[0][0], s[0][3] - s[0][1]);
     EXPECT_GT(side, 0.0);
@@ -121,7 +102,7 @@ TEST_F(SpxcalcDrawing, DrawsTheShippedKochCurve)
     std::string dump = Temp("koch.txt");
     ToolRun run = Render("Koch", "--dump-draw \"" + dump + "\"");
     ASSERT_EQ(0u, run.exitCode) << run.output << run.errors;
-    auto s = Segments(Read(dump));
+    auto s = Segments(ReadWholeFile(dump));
     ASSERT_EQ(192u, s.size());
     double side = hypot(s[0][2] - s[0][0], s[0][3] - s[0][1]);
     for (const auto& seg : s)
@@ -152,7 +133,7 @@ TEST_F(SpxcalcDrawing, RendersRepeatExactly)
             std::string path = Temp((std::string(c.entry) + std::to_string(i) + ".txt").c_str());
             ToolRun run = Render(c.entry, std::string(c.dump) + " \"" + path + "\"");
             ASSERT_EQ(0u, run.exitCode) << c.entry << run.output << run.errors;
-            texts[i] = Read(path);
+            texts[i] = ReadWholeFile(path);
         }
         EXPECT_FALSE(texts[0].empty()) << c.entry;
         EXPECT_EQ(texts[0], texts[1]) << c.entry;

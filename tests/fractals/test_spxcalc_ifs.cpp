@@ -37,24 +37,6 @@ std::string TempFile(const char* name)
     return std::string(temp) + "spx_ifs_" + std::to_string(GetCurrentProcessId()) + "_" + name;
 }
 
-void WriteFile(const std::string& path, const char* text)
-{
-    FILE* f = fopen(path.c_str(), "wb");
-    fputs(text, f);
-    fclose(f);
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::string text;
-    if (FILE* f = fopen(path.c_str(), "rb")) {
-        for (int c; (c = fgetc(f)) != EOF;)
-            text += (char)c;
-        fclose(f);
-    }
-    return text;
-}
-
 }  // namespace
 
 TEST(SpxcalcIfs, EvaluatesExpressions)
@@ -94,9 +76,9 @@ TEST(SpxcalcIfs, EvaluatesExpressions)
 TEST(SpxcalcIfs, ListsAndSavesFormulaFiles)
 {
     std::string ifs = TempFile("a.ifs"), lsystem = TempFile("a.l"), out = TempFile("out.ifs");
-    WriteFile(ifs, "comment { 1 }\nLeaf { ; two maps\n 0.5 0 0 0.5 0 0 0.4\n sin(p1) 0 0 0 1 0 0 0 1 0 0 0 0.6\n}\n"
-                   "leaf {\n 1 0 0 1 0 0 1\n}\n");
-    WriteFile(lsystem, "Koch {\n Axiom F\n F=F+F\n}\n");
+    ASSERT_TRUE(WriteWholeFile(ifs, "comment { 1 }\nLeaf { ; two maps\n 0.5 0 0 0.5 0 0 0.4\n sin(p1) 0 0 0 1 0 0 0 1 0 0 0 0.6\n}\n"
+                                    "leaf {\n 1 0 0 1 0 0 1\n}\n"));
+    ASSERT_TRUE(WriteWholeFile(lsystem, "Koch {\n Axiom F\n F=F+F\n}\n"));
     std::string shipped = SPIRALIX_TEST_DATA;
     shipped = shipped.substr(0, shipped.size() - strlen("tests/data")) + "Formulas/Spiralix.ifs";
 
@@ -104,7 +86,7 @@ TEST(SpxcalcIfs, ListsAndSavesFormulaFiles)
                                                 "\" --save-all ifs \"" + out + "\"");
     EXPECT_EQ(run.exitCode, 0u) << run.errors;
     EXPECT_EQ(run.output, "ifs Fern\nifs Leaf\nifs leaf.1\nlsystem Koch\n");
-    std::string saved = ReadFile(out);
+    std::string saved = ReadWholeFile(out);
     EXPECT_EQ(saved.substr(0, saved.find("Leaf  {")),
               "Fern  {\r\n 0 0 0 0 0.16 0 0 0 1 0 0 0 0.01\r\n 0.85 0.04 0 -0.04 0.85 0 0 0 1 0 1.6 0 0.85\r\n"
               " 0.2 -0.26 0 0.23 0.22 0 0 0 1 0 1.6 0 0.07\r\n -0.15 0.28 0 0.26 0.24 0 0 0 1 0 0.44 0 0.07\r\n}"

@@ -5,72 +5,89 @@
 # ends cleanly on WM_CLOSE (exit code 0, RunState, the log lines in order,
 # the settings file); then a "Startup" of an unknown type brings up the
 # Messages window with the reader's warning and the program still ends
-# cleanly. Every wait polls with a timeout (tools/spxprobe.exe).
+# cleanly. Between the two, the fixture's one-pass "Startup"
+# (tests/gui/fixtures) is drawn and driven with the mouse (xdotool): the
+# status bar, a double-click zoom, a drag that moves the view, a click that
+# does not, and the "Unsaved changes" question on closing. Every wait polls
+# with a timeout (tools/spxprobe.exe).
+#   smoke.sh --bench   only times the window's calculation of a larger
+#                      Startup against spxcalc render of the same entry
 set -euo pipefail
-ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=${SPIRALIX_BUILD:-$ROOT/build}
-WORK=$(mktemp -d)
-# A pristine prefix is made once per build folder (wineboot takes a minute
-# under the emulator); every run starts from a fresh copy of it.
-TEMPLATE="$BUILD/gui-smoke-prefix"
-export SPIRALIX_WINEPREFIX="$TEMPLATE"
-source "$ROOT/tools/wine-env.sh"
+BENCH=0
+[ "${1:-}" = "--bench" ] && BENCH=1
+source "$(dirname "$0")/common.sh"
 
-XVFB_PID=""
-cleanup() {
-    wine_finish
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
-    rm -rf "$WORK"
+# A failure keeps the window captures taken so far in the build folder.
+fail() {
+    echo "smoke: FAIL: $*" >&2
+    mkdir -p "$BUILD/gui-smoke-failure"
+    cp "$WORK"/*.ppm "$BUILD/gui-smoke-failure/" 2>/dev/null || true
+    exit 1
 }
-trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-    Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$WORK/display" >/dev/null 2>&1 &
-    XVFB_PID=$!
-    for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-    export DISPLAY=":$(cat "$WORK/display")"
-fi
-
-fail() { echo "smoke: FAIL: $*" >&2; exit 1; }
 step() { echo "smoke: $*"; }
-probe() { wine "$BUILD/spxprobe.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
-registry() { wine reg "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 
 step "fresh Wine prefix"
-if [ ! -f "$TEMPLATE/.spiralix-ready" ]; then
-    wine_prepare
-    wine_finish
-fi
-# Hard links keep the copy small; Wine replaces its registry files rather
-# than writing into them, but those three are copied anyway.
-cp -al "$TEMPLATE" "$WORK/prefix" 2>/dev/null || cp -a "$TEMPLATE" "$WORK/prefix"
-for hive in system.reg user.reg userdef.reg; do
-    rm -f "$WORK/prefix/$hive"
-    cp "$TEMPLATE/$hive" "$WORK/prefix/$hive"
-done
-export WINEPREFIX="$WORK/prefix"
-wine_prepare
+fresh_prefix
 # The debug log records the start-up and shutdown steps.
 registry add 'HKCU\Software\Spiralix\4.0\Properties' /v Debug /t REG_DWORD /d 1 /f >/dev/null
 
-PID=""
-start_program() {
-    wine "$BUILD/Spiralix.exe" </dev/null >/dev/null 2>&1 &
-    PID=$!
-}
-# Waits (at most 90 s) for the program to end; its exit code goes to RC.
-wait_program() {
-    local waited=0
-    while kill -0 "$PID" 2>/dev/null; do
-        [ $waited -ge 900 ] && { kill "$PID"; fail "the program did not end"; }
-        sleep 0.1; waited=$((waited + 1))
-    done
-    RC=0; wait "$PID" || RC=$?
-}
 check_clean_end() {
     [ "$RC" = 0 ] || fail "exit code $RC"
     registry query 'HKCU\Software\Spiralix\4.0\Properties' /v RunState | grep -q "Successfully terminated" ||
         fail "RunState is not \"Successfully terminated\""
 }
+
+# Polls (at most $2 half-seconds) until the window's title is "$1 (100%)"
+# and two captures of its client area in a row are equal and differ from
+# the capture $3 (none: any); the capture is left in $4.
+wait_picture() {
+    local title=$1 tries=$2 other=$3 out=$4 previous="$WORK/previous.ppm"
+    rm -f "$previous"
+    for _ in $(seq "$tries"); do
+        if [ "$(probe title "$CHILD")" = "$title (100%)" ] && probe pixels "$CHILD" "$(winepath -w "$out")" >/dev/null; then
+            if [ -f "$previous" ] && cmp -s "$out" "$previous" && { [ -z "$other" ] || ! cmp -s "$out" "$other"; }; then
+                return 0
+            fi
+            cp "$out" "$previous"
+        fi
+        sleep 0.5
+    done
+    return 1
+}
+# Screen position of the fractal window's client area and its size.
+client_origin() { read -r OX OY CW CH <<<"$(probe origin "$CHILD")"; }
+# The share of the pixels (0..1) that a picture check in tests/gui finds
+# equal; see the checks below.
+compare() { python3 "$ROOT/tests/gui/pictures.py" "$@"; }
+
+if [ $BENCH = 1 ]; then
+    step "bench: first start"
+    start_program
+    FRAME=$(probe window vuzaz_defwindow Spiralix 90000) || fail "no main window"
+    probe close "$FRAME" >/dev/null
+    wait_program
+    DATA=$(find "$WINEPREFIX/drive_c/users" -maxdepth 4 -type d -name "Spiralix 4.0" | head -1)
+    sed 's/Width=320 Height=240/Width=800 Height=600/' "$ROOT/tests/gui/fixtures/Spiralix.par" >"$DATA/Fractals/Spiralix.par"
+    step "bench: the window's calculation of an 800 x 600 Startup"
+    start_program
+    FRAME=$(probe window vuzaz_defwindow Spiralix 90000) || fail "no main window"
+    CHILD=$(probe child Startup 60000) || fail "no fractal window"
+    wait_picture Startup 600 "" "$WORK/bench.ppm" || fail "the calculation did not finish"
+    ELAPSED=""
+    for _ in $(seq 20); do
+        ELAPSED=$(probe status "$FRAME" | sed -n 's/^1: Elapsed: //p')
+        [ -n "$ELAPSED" ] && break
+        sleep 0.5
+    done
+    WINDOW_MS=$(awk -F'[:.]' '{print (($1 * 60 + $2) * 60 + $3) * 1000 + $4}' <<<"$ELAPSED")
+    probe close "$FRAME" >/dev/null
+    probe answer "Unsaved changes" 6 3000 >/dev/null || true
+    wait_program
+    RENDER_MS=$(wine "$BUILD/spxcalc.exe" render "$(winepath -w "$DATA/Fractals/Spiralix.par")" --entry Startup \
+        --stats </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/.* ms=//p')
+    echo "bench: window ${WINDOW_MS} ms, spxcalc render ${RENDER_MS} ms, ratio $(awk -v w="$WINDOW_MS" -v r="$RENDER_MS" 'BEGIN { printf "%.2f", w / r }')"
+    exit 0
+fi
 
 step "start, maximised main window, the shipped Startup calculated, WM_CLOSE"
 start_program
@@ -118,6 +135,63 @@ done
 CFG="$DATA/Spiralix.cfg"
 [ -f "$CFG" ] || fail "no settings file"
 grep -q $'^Spiralix .*\r$' "$CFG" || fail "settings file without its \"Spiralix\" line in CR LF"
+
+step "the fixture's Startup: picture, status bar, zoom and move by mouse"
+cp "$ROOT/tests/gui/fixtures/Spiralix.par" "$DATA/Fractals/Spiralix.par"
+start_program
+FRAME=$(probe window vuzaz_defwindow Spiralix 90000) || fail "no visible main window"
+CHILD=$(probe child Startup 60000) || fail "no fractal window \"Startup\""
+wait_picture Startup 240 "" "$WORK/first.ppm" ||
+    fail "the title did not read \"Startup (100%)\" with a steady picture (title \"$(probe title "$CHILD")\")"
+COLOURS=$(probe colours "$CHILD")
+[ "${COLOURS:-0}" -ge 16 ] || fail "the picture has $COLOURS colours"
+client_origin
+[ "$CW" = 320 ] && [ "$CH" = 240 ] || fail "the client area is $CW x $CH, not the image's 320 x 240"
+STATUS=""
+for _ in $(seq 40); do
+    STATUS=$(probe status "$FRAME")
+    grep -q "100% done" <<<"$STATUS" && grep -q "^1: Elapsed: [0-9]*:[0-9][0-9]:[0-9][0-9]\.[0-9][0-9][0-9]$" <<<"$STATUS" &&
+        grep -q "320x240" <<<"$STATUS" && break
+    sleep 0.5
+done
+grep -q "100% done" <<<"$STATUS" && grep -q "Elapsed: " <<<"$STATUS" && grep -q "320x240" <<<"$STATUS" ||
+    fail "status bar without progress, time and size: $STATUS"
+
+# A double click 40 right and 20 below the centre: the point becomes the
+# centre of a view half as wide.
+CX=$((CW / 2 + 40)); CY=$((CH / 2 + 20))
+xdotool mousemove $((OX + CX)) $((OY + CY)) click --repeat 2 --delay 60 1
+wait_picture Startup 240 "$WORK/first.ppm" "$WORK/zoomed.ppm" || fail "no new picture after the double click"
+SHARE=$(compare zoom "$WORK/first.ppm" "$WORK/zoomed.ppm" $CX $CY)
+awk -v s="$SHARE" 'BEGIN { exit !(s >= 0.96) }' || fail "the double click is no 2x zoom at the point ($SHARE alike)"
+
+# A drag of 40 x 30 pixels moves the picture by that much.
+xdotool mousemove $((OX + 100)) $((OY + 80)) mousedown 1 mousemove $((OX + 110)) $((OY + 88)) \
+    mousemove $((OX + 125)) $((OY + 100)) mousemove $((OX + 140)) $((OY + 110)) mouseup 1
+wait_picture Startup 240 "$WORK/zoomed.ppm" "$WORK/moved.ppm" || fail "no new picture after the drag"
+SHARE=$(compare shift "$WORK/zoomed.ppm" "$WORK/moved.ppm" 40 30) ||
+    fail "the picture moved by other than 40 x 30 (that shift: $SHARE alike)"
+awk -v s="$SHARE" 'BEGIN { exit !(s >= 0.8) }' || fail "the drag did not move the picture by 40 x 30 ($SHARE alike)"
+
+# A press that moves 3 pixels is a click: the picture stays as it is.
+xdotool mousemove $((OX + 150)) $((OY + 120)) mousedown 1 mousemove $((OX + 152)) $((OY + 121)) mouseup 1
+for _ in $(seq 6); do
+    sleep 0.5
+    probe pixels "$CHILD" "$(winepath -w "$WORK/clicked.ppm")" >/dev/null
+    cmp -s "$WORK/moved.ppm" "$WORK/clicked.ppm" || fail "a drag of 3 pixels changed the picture"
+done
+[ "$(probe title "$CHILD")" = "Startup (100%)" ] || fail "a drag of 3 pixels started a calculation"
+
+step "WM_CLOSE with unsaved changes: No keeps the program, Yes ends it"
+probe close "$FRAME" || fail "WM_CLOSE could not be posted"
+probe answer "Unsaved changes" 7 30000 || fail "no \"Unsaved changes\" question"
+sleep 1
+kill -0 "$PID" 2>/dev/null || fail "the program ended after No"
+probe window vuzaz_defwindow Spiralix 5000 >/dev/null || fail "the main window is gone after No"
+probe close "$FRAME" || fail "WM_CLOSE could not be posted"
+probe answer "Unsaved changes" 6 30000 || fail "no \"Unsaved changes\" question the second time"
+wait_program
+check_clean_end
 
 step "a Startup of an unknown type"
 printf 'Startup {\r\n  Type=Bogus\r\n}\r\n' >"$DATA/Fractals/Spiralix.par"

@@ -98,3 +98,24 @@ ToolRun RunSiblingDriven(const std::string& program, const std::string& argument
     run.errors = ReadAndDelete(errPath);
     return run;
 }
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::string text;
+    if (FILE* f = fopen(path.c_str(), "rb")) {
+        char chunk[4096];
+        for (size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;)
+            text.append(chunk, n);
+        fclose(f);
+    }
+    return text;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& text)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
+    return fclose(f) == 0 && ok;
+}

@@ -26,3 +26,9 @@ ToolRun RunSibling(const std::string& program, const std::string& arguments, DWO
 ToolRun RunSiblingDriven(const std::string& program, const std::string& arguments,
                          const std::function<void(const PROCESS_INFORMATION&)>& drive,
                          DWORD timeoutMs = 120000);
+
+// The whole file as bytes; empty when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
+// Writes text to path as it stands (binary); false when the file cannot be
+// made.
+bool WriteWholeFile(const std::string& path, const std::string& text);

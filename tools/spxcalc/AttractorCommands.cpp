@@ -5,7 +5,7 @@
 //   attractor map=unitcube workers=1 points=N ms=T points_per_s=X
 //   attractor map=unitcube workers=W points=N ms=T points_per_s=Y ratio=Y/X
 // The map is the shipped "unitcube" of AttractorConstructor.sfm, or
-// --entry NAME of --file FILE (a formula file of the search path); every
+// --entry NAME of FILE (or --file FILE; a formula file of the search path); every
 // point is accumulated into a density plane on the calling thread, as a
 // calculation does, so the ratio shows what the serial accumulation allows.
 #include <windows.h>
@@ -106,6 +106,8 @@ int RunAttractorBench(int argc, char** argv)
             path = argv[++i];
         } else if (strcmp(argv[i], "--file") == 0 && i + 1 < argc) {
             file = argv[++i];
+        } else if (argv[i][0] != '-') {
+            file = argv[i];
         } else if (strcmp(argv[i], "--entry") == 0 && i + 1 < argc) {
             entry = argv[++i];
         } else if (strcmp(argv[i], "--workers") == 0 && i + 1 < argc) {
@@ -113,7 +115,7 @@ int RunAttractorBench(int argc, char** argv)
         } else if (strcmp(argv[i], "--points") == 0 && i + 1 < argc) {
             target = atof(argv[++i]);
         } else {
-            fprintf(stderr, "usage: spxcalc bench --type attractor [--path DIR] [--file FILE --entry NAME] "
+            fprintf(stderr, "usage: spxcalc bench --type attractor [--path DIR] [[--file] FILE --entry NAME] "
                             "[--workers N] [--points N]\n");
             return 2;
         }

@@ -191,6 +191,9 @@ int RunBenchCommand(int argc, char** argv)
     for (int i = 0; i + 1 < argc; ++i)
         if (strcmp(argv[i], "--type") == 0 && strcmp(argv[i + 1], "attractor") == 0)
             return RunAttractorBench(argc, argv);
+    for (int i = 0; i + 1 < argc; ++i)
+        if (strcmp(argv[i], "--type") == 0 && strcmp(argv[i + 1], "quaternion") == 0)
+            return RunQuaternionBench(argc, argv);
     const char* path = nullptr;
     for (int i = 0; i < argc; ++i) {
         if (strcmp(argv[i], "--path") == 0 && i + 1 < argc) {

@@ -11,6 +11,8 @@ int RunRenderCommand(int argc, char** argv);
 int RunBenchCommand(int argc, char** argv);
 // spxcalc bench --type attractor (AttractorCommands.cpp).
 int RunAttractorBench(int argc, char** argv);
+// spxcalc bench --type quaternion (QuaternionBench.cpp).
+int RunQuaternionBench(int argc, char** argv);
 // The IFS expression evaluator and the formula-file loader (IfsCommands.cpp).
 int RunIfsEvalCommand(int argc, char** argv);
 int RunFormulasCommand(int argc, char** argv);

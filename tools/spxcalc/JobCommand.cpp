@@ -5,7 +5,8 @@
 // it through RenderJob::Start, its runner and RenderJobThread, and prints
 // "id=ID result=N output=PATH". With --stop-after-rows the job is stopped
 // as the program's exit does once its ".bits" file holds N rows (result 3);
-// the same command again continues from the checkpoint.
+// the same command again continues from the checkpoint. A layered entry's
+// layers calculate as jobs of their own, their rows in the temporary folder.
 // Exit 0 the job ended (whatever its result), 2 bad arguments or no entry.
 #include <windows.h>
 #include <stdio.h>
@@ -16,20 +17,48 @@
 #include "calc/FractalTask.h"
 #include "calc/escapetime/RenderJobRoad.h"
 #include "calc/task/FractalThread.h"
+#include "calc/task/TaskHooks.h"
 #include "calc/task/TaskLifecycle.h"
 #include "document/DocumentHooks.h"
 #include "document/Fractal.h"
+#include "document/Layers.h"
 #include "files/renderjob/RenderJob.h"
+#include "foundation/MessageBox.h"
 #include "foundation/Services.h"
 #include "tools/spxcalc/Commands.h"
 #include "tools/spxcalc/RenderSupport.h"
 
 namespace {
 
-// The job's calculation runs on a windowless task with its own thread.
-int OpenWindowlessTask(Fractal* f, int, int, int, int, int, int)
+// The job's calculation runs on a windowless task with its own thread. A
+// layered fractal's layers get theirs too and start at once, after the
+// layered fractal itself, as the program's opening of a layered window
+// starts them.
+int OpenWindowlessTask(Fractal* f, int, int start, int, int, int, int)
 {
-    return PictureToTask(f, 1, 0, 0, 0, 0, 0);
+    int result = PictureToTask(f, 1, 0, 0, 0, 0, 0);
+    if (result != 0)
+        return result;
+    if (start)
+        f->SendThreadCommand(FTC_START, 0);
+    ForEachLayerFractal(f, [&](Fractal* layer) {
+        if (result == 0)
+            result = PictureToTask(layer, 1, 0, 0, 0, 0, 0);
+    });
+    if (result != 0)
+        return result;
+    ForEachLayerFractal(f, [](Fractal* layer) {
+        layer->SendThreadCommand(FTC_START, 0);
+        layer->Recalculate();
+    });
+    return 0;
+}
+
+// Types that calculate into their task's image store their rows when done.
+void StoreJobResult(Fractal* f)
+{
+    if (f->renderJob)
+        RenderJob::StoreResult(f, f->renderJob);
 }
 
 int CloseWindowlessTask(Fractal* f, int, int, int)
@@ -40,6 +69,13 @@ int CloseWindowlessTask(Fractal* f, int, int, int)
 bool IgnorePost(UINT, WPARAM, LPARAM)
 {
     return true;
+}
+
+// Nothing may wait for a person: a box is printed and answered OK.
+int PrintBox(UINT, const char* title, const char* text)
+{
+    fprintf(stderr, "box: %s: %s\n", title ? title : "", text ? text : "");
+    return IDOK;
 }
 
 long RowsWritten(const RenderJob* job)
@@ -130,7 +166,9 @@ int RunJobCommand(int argc, char** argv)
     }
     InstallRenderJobRoad();
     Services().postToMainFrame = &IgnorePost;
+    SetMessageBoxAnswerer(&PrintBox);
     g_OpenTask = OpenWindowlessTask;
+    g_TaskHooks.storeRenderJobResult = StoreJobResult;
     g_CloseTask = CloseWindowlessTask;
     snprintf(g_RenderJobTempFolder, sizeof(g_RenderJobTempFolder), "%s", temp);
     snprintf(g_RenderJobFolder, sizeof(g_RenderJobFolder), "%s", temp);

@@ -26,14 +26,23 @@
 //   --stop-after MS     FTC_STOP after MS milliseconds
 //   --formulas F        (repeatable) IFS (.ifs) or L-system (.l) files
 //                       loaded instead of the program's own Spiralix.ifs/.l
+//   --dump-depth OUT    quaternions: the depth plane, a line per image row,
+//                       top first: the ray fraction of every pixel
+//                       ("%.10g"), -1 where the ray hit nothing (--dump-bgr
+//                       and --png give the shaded image, --stats
+//                       "rays=N guessed=N ms=N", --workers the workers)
 //   --dump-draw OUT     a line per drawing step in call order ("%.10g"):
 //                       L-system "x0 y0 x1 y1 c" per segment, dynamic
 //                       system "u v depth c" per integration step
+// A layered entry calculates its layers first, each on a windowless task
+// of its own, and then composes them; --size scales the layers and their
+// offsets with the layered fractal.
 // Last line "result=N". Exit 0 for the results 0 and 3 (0 only, for the
 // drawing types IFS, L-system, plasma and dynamic system), 1 for a failed
 // calculation (the text it showed on stderr), 2 for bad arguments, an
 // unreadable file or a missing entry.
 #include <windows.h>
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -47,11 +56,13 @@
 #include "calc/task/TaskLifecycle.h"
 #include "document/EscapetimeParameters.h"
 #include "document/Fractal.h"
+#include "document/Layers.h"
 #include "files/ImageFilterFile.h"
 #include "files/formulafiles/FormulaFiles.h"
 #include "files/image/ImageWrite.h"
 #include "tools/spxcalc/AttractorRender.h"
 #include "tools/spxcalc/Commands.h"
+#include "tools/spxcalc/QuaternionRender.h"
 #include "tools/spxcalc/RenderSupport.h"
 
 namespace {
@@ -73,6 +84,7 @@ struct RenderOptions {
     const char* dumpIndex = nullptr;
     const char* dumpValues = nullptr;
     const char* dumpDraw = nullptr;
+    const char* dumpDepth = nullptr;
     std::vector<const char*> formulaFiles;
     int workers = 0, seed = 0;
     bool stats = false;
@@ -169,6 +181,8 @@ int ParseOptions(int argc, char** argv, RenderOptions* o)
             o->dumpValues = v;
         else if (strcmp(a, "--dump-draw") == 0)
             o->dumpDraw = v;
+        else if (strcmp(a, "--dump-depth") == 0)
+            o->dumpDepth = v;
         else if (strcmp(a, "--formulas") == 0)
             o->formulaFiles.push_back(v);
         else if (strcmp(a, "--stop-after") == 0)
@@ -182,7 +196,7 @@ int ParseOptions(int argc, char** argv, RenderOptions* o)
         fprintf(stderr, "usage: spxcalc render FILE --entry NAME [--path DIR] [--size WxH] [--passes N] "
                         "[--eliminate N] [--periodicity N] [--maxiter N] [--png OUT] [--jpeg OUT] [--bmp OUT] "
                         "[--filters FILE] [--dump-iter OUT] "
-                        "[--dump-bgr OUT] [--dump-index OUT] [--dump-values OUT] [--dump-draw OUT] [--formulas F.ifs|F.l ...] "
+                        "[--dump-bgr OUT] [--dump-index OUT] [--dump-values OUT] [--dump-draw OUT] [--dump-depth OUT] [--formulas F.ifs|F.l ...] "
                         "[--stats] [--stop-after MS]\n");
         return 2;
     }
@@ -193,6 +207,16 @@ int ParseOptions(int argc, char** argv, RenderOptions* o)
 int ApplySettings(Fractal* f, const RenderOptions& o)
 {
     if (o.width > 0) {
+        double rx = f->header->Width > 0 ? (double)o.width / f->header->Width : 1.0;
+        double ry = f->header->Height > 0 ? (double)o.height / f->header->Height : 1.0;
+        ForEachLayerRecord(f, [&](Layer* layer) {
+            if (Fractal* lf = layer->fractal) {
+                lf->header->Width = (int)floor(lf->header->Width * rx + 0.5);
+                lf->header->Height = (int)floor(lf->header->Height * ry + 0.5);
+            }
+            layer->leftOffset *= rx;
+            layer->bottomOffset *= ry;
+        });
         f->header->Width = o.width;
         f->header->Height = o.height;
     }
@@ -328,6 +352,16 @@ int RunRenderCommand(int argc, char** argv)
     }
     if ((rc = ApplySettings(f, o)) != 0)
         return rc;
+    if (f->header->Type == FT_QUATERNION) {
+        QuaternionRenderRequest q;
+        q.workers = o.workers;
+        q.stopAfter = o.stopAfter;
+        q.png = o.png;
+        q.dumpBgr = o.dumpBgr;
+        q.dumpDepth = o.dumpDepth;
+        q.stats = o.stats;
+        return RenderQuaternion(f, q);
+    }
 
     int bufferWidth = f->GetBufferWidth();
     std::vector<int32_t> counts;
@@ -342,7 +376,7 @@ int RunRenderCommand(int argc, char** argv)
         g_DrawTrace = WriteDrawStep;
     }
     ThreadRun run;
-    bool ran = RunThreadCalculation(f, o.stopAfter, &run);
+    bool ran = (f->header->Type != FT_LAYERED || RunLayerCalculations(f)) && RunThreadCalculation(f, o.stopAfter, &run);
     g_DrawTrace = nullptr;
     if (g_drawFile) {
         fclose(g_drawFile);
@@ -394,7 +428,13 @@ int RunRenderCommand(int argc, char** argv)
             fprintf(stderr, "spxcalc render: cannot write %s (error %d)\n", out.path, (int)WorkerErrorCode);
             written = false;
         }
-    if (o.stats) {
+    if (o.stats && f->header->Type == FT_ATTRACTOR) {
+        // Attractors count accumulated points; the stop is sent as soon as
+        // --stop-after has passed, so the rest of the run is the answer time.
+        printf("points=%.0f ms=%lu\n", t->attractorPointCount, run.ms);
+        if (o.stopAfter >= 0 && run.result == 3)
+            printf("stop_ms=%ld\n", (long)run.ms - o.stopAfter);
+    } else if (o.stats) {
         long long calculated = 0, eliminated = 0;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {

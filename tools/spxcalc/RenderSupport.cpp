@@ -13,6 +13,7 @@
 #include "compiler/CodeTemplate.h"
 #include "document/Fractal.h"
 #include "document/FractalFolder.h"
+#include "document/Layers.h"
 #include "files/entry/EntryHead.h"
 #include "files/entry/EntryReader.h"
 #include "files/entry/ParameterFile.h"
@@ -156,6 +157,22 @@ bool RunThreadCalculation(Fractal* fractal, int stopAfterMs, ThreadRun* run)
     run->result = fractal->lastResult;
     run->criticalBoxes = (int)(g_CriticalBoxes - criticalBefore);
     return true;
+}
+
+bool RunLayerCalculations(Fractal* layered)
+{
+    bool ran = true;
+    ForEachLayerFractal(layered, [&](Fractal* layer) {
+        ThreadRun run;
+        if (!ran || !RunThreadCalculation(layer, -1, &run)) {
+            ran = false;
+            return;
+        }
+        // Stopped, so that its thread no longer asks the layered fractal to
+        // re-merge once the layered fractal has a task of its own.
+        layer->SendThreadCommand(FTC_STOP, FTC_STOPPED);
+    });
+    return ran;
 }
 
 void FlushRenderMessages()

@@ -37,5 +37,10 @@ struct ThreadRun {
 // no task could be made.
 bool RunThreadCalculation(Fractal* fractal, int stopAfterMs, ThreadRun* run);
 
+// Calculates every layer of a layered fractal on a windowless task of its
+// own, one after the other, each to its end; the tasks stay. False when a
+// layer got no task.
+bool RunLayerCalculations(Fractal* layered);
+
 // Moves the message list's lines to standard error.
 void FlushRenderMessages();
