@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "app/FractalMouse.h"
+#include "app/Mnemonics.h"
 #include "calc/FractalTask.h"
 #include "calc/task/TaskLifecycle.h"
 #include "document/DocumentSettings.h"
@@ -20,13 +21,18 @@
 
 namespace {
 
+// FractalWindowKey's answer for a key that goes on to the mnemonic search.
+const int KEY_TO_MNEMONICS = -1;
+
 bool HasFlag(const Fractal* f, int column)
 {
     const int type = f->header->Type;
     return type >= 0 && type < TYPE_FLAG_CODES && TypeFlag(column, type) != 0;
 }
 
-bool FractalWindowKey(PFrameWindow* window, int key)
+// 1 used, 0 not used, KEY_TO_MNEMONICS while the 3D view or a parameter
+// pick leaves the keys to the mnemonic search.
+int FractalWindowKey(PFrameWindow* window, int key)
 {
     Fractal* current = CurrentFolder != nullptr ? CurrentFolder->currentFractal : nullptr;
     Fractal* f = FindFractalByWindow(window);
@@ -40,7 +46,7 @@ bool FractalWindowKey(PFrameWindow* window, int key)
         return true;
     }
     if (f->header->Dims || ParameterPickActive)
-        return false;
+        return KEY_TO_MNEMONICS;
     const bool shift = PKeyboard::IsShiftDown();
     const bool hasBox = t->mouseMode != BOX_NONE && t->selectionBox[0] != NOT_SET;
     if (key == VK_RETURN || key == VK_SPACE) {
@@ -87,13 +93,21 @@ bool HandleControlKey(PFrameWindow* window, int key)
 {
     if (window == nullptr)
         return false;
-    if (window->windowId == WID_FRACTAL)
-        return FractalWindowKey(window, key);
-    if (key == VK_RETURN && PKeyboard::IsShiftDown()) {
+    if (window->windowId == WID_FRACTAL) {
+        const int used = FractalWindowKey(window, key);
+        if (used != KEY_TO_MNEMONICS)
+            return used != 0;
+    } else if (key == VK_RETURN && PKeyboard::IsShiftDown()) {
         Fractal* current = CurrentFolder != nullptr ? CurrentFolder->currentFractal : nullptr;
         if (current != nullptr)
             PictureToTask(current, 0, 1, 1, 0, 1, 1);
         return true;
     }
+    char patterns[2][3];
+    const int count = MnemonicPatterns(MapVirtualKeyA((UINT)key, 2) & 0x7FFFFFFF, PKeyboard::IsShiftDown(),
+                                       PKeyboard::IsControlDown(), PKeyboard::IsAltDown(), patterns);
+    for (int i = 0; i < count; i++)
+        if (FindMnemonicInWindow(window, patterns[i]))
+            return true;
     return false;
 }

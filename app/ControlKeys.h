@@ -1,7 +1,8 @@
 // Keys of fractal windows: Escape removes the selection box, Enter and
 // Space zoom (into the box when one is shown, out with Shift), the arrows
 // move the box or the view by a pixel (ten with Shift). In other windows
-// Shift+Enter opens the current fractal's window.
+// Shift+Enter opens the current fractal's window. With Alt or Control,
+// keys no one used search the window's mnemonics (app/Mnemonics.h).
 #pragma once
 
 class PFrameWindow;

@@ -30,11 +30,24 @@
 #include "fractals/quaternion/QuaternionCamera.h"
 #include "ui/FrameWindow.h"
 #include "ui/Keyboard.h"
+#include "toolwindows/ToolWindows.h"
 #include "ui/Toolkit.h"
 #include "view3d/CameraWidget.h"
 #include "view3d/Parameters3D.h"
 
 ParameterPickTarget g_ParameterPick = {nullptr, nullptr, nullptr, nullptr};
+FormulaSplitter g_FormulaSplitter = {nullptr, 0, false, 0, 0};
+
+bool InSplitterStrip(const RECT& list, int x, int y)
+{
+    return x >= list.left && x <= list.left + 7 && y >= list.top && y <= list.bottom;
+}
+
+int SplitterColumnWidth(int pressWidth, int pressX, int x)
+{
+    const int width = pressWidth + (x - pressX);
+    return width > 0 ? width : 0;
+}
 
 ModifierKeys ModifierKeys::Current()
 {
@@ -116,6 +129,46 @@ SelectionBox DragSelectionBox(const SelectionBox& box, const SelectionBox& saved
     }
     return b;
 }
+
+namespace {
+
+bool SplitterStripAt(int x, int y)
+{
+    if (g_FormulaSplitter.list == nullptr)
+        return false;
+    RECT list;
+    GetWindowPlacementRect(g_FormulaSplitter.list->hwnd, &list);
+    return InSplitterStrip(list, x, y);
+}
+
+void SplitterClicked(PFrameWindow* window, int x, int y, int event)
+{
+    FormulaSplitter& s = g_FormulaSplitter;
+    if (event == ME_LEFT_DOWN && SplitterStripAt(x, y)) {
+        s.dragging = true;
+        s.pressX = x;
+        s.pressWidth = s.columnWidth;
+        SetCapture(window->hwnd);
+    } else if (event == ME_LEFT_UP && s.dragging) {
+        ReleaseCapture();
+        s.dragging = false;
+    }
+}
+
+void SplitterMoved(PFrameWindow* window, int x, int y)
+{
+    FormulaSplitter& s = g_FormulaSplitter;
+    if (SplitterStripAt(x, y))
+        SetCursor(LoadCursorA(NULL, (LPCSTR)IDC_SIZEWE));
+    if (!s.dragging || GetKeyState(VK_LBUTTON) >= 0)
+        return;
+    s.columnWidth = SplitterColumnWidth(s.pressWidth, s.pressX, x);
+    RECT client;
+    GetClientRect(window->hwnd, &client);
+    LayoutToolWindow(window, client.right, client.bottom);
+}
+
+}  // namespace
 
 bool IsPastDragThreshold(int startX, int startY, int x, int y)
 {
@@ -605,6 +658,8 @@ void QuaternionMove(Fractal* f, FractalTask* t, PFrameWindow* window, int x, int
 void MouseClicked(PFrameWindow* window, int x, int y, int event)
 {
     const ModifierKeys keys = ModifierKeys::Current();
+    if (window != nullptr && window->windowId == WID_COMPILER)
+        SplitterClicked(window, x, y, event);
     if (window == nullptr || window->windowId != WID_FRACTAL)
         return;
     if (event == ME_LEFT_DOWN)
@@ -677,6 +732,8 @@ void MouseClicked(PFrameWindow* window, int x, int y, int event)
 
 void MouseMoved(PFrameWindow* window, int x, int y)
 {
+    if (window != nullptr && window->windowId == WID_COMPILER)
+        SplitterMoved(window, x, y);
     if (window == nullptr || window->windowId != WID_FRACTAL)
         return;
     Fractal* f = FindFractalByWindow(window);

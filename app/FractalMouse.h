@@ -6,7 +6,10 @@
 // and MouseMoved apply them to a fractal's task.
 #pragma once
 
+#include <windows.h>
+
 class Fractal;
+class PControl;
 class PFrameWindow;
 
 // Mouse event codes passed by the window procedures.
@@ -92,6 +95,23 @@ struct ParameterPickTarget {
     void (*showValues)(double re, double im);
 };
 extern ParameterPickTarget g_ParameterPick;
+
+// The splitter left of the "Fractal Formulas" window's formula list: a
+// press in its strip and a drag set the list column's width.
+struct FormulaSplitter {
+    PControl* list;    // the formula list while the window exists (the window's code sets it)
+    int columnWidth;   // the list column's width, which the window's layout reads
+    bool dragging;
+    int pressX, pressWidth;
+};
+extern FormulaSplitter g_FormulaSplitter;
+
+// Whether (x, y) lies in the 8-pixel strip from the list's left edge
+// (left to left + 7, top to bottom inclusive).
+bool InSplitterStrip(const RECT& list, int x, int y);
+// The column width while the mouse is at x in a drag that started at
+// pressX with pressWidth: pressWidth + (x - pressX), never below 0.
+int SplitterColumnWidth(int pressWidth, int pressX, int x);
 
 // Button handling of a window; event is a MouseEvent, x and y client pixels.
 void MouseClicked(PFrameWindow* window, int x, int y, int event);

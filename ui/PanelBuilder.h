@@ -63,7 +63,10 @@ struct ControlDescriptor {
     unsigned size;
     double minimum, maximum;
     PControl** variable;      // receives the control object while it exists
-    const void* extra;        // list items: null-terminated text array
+    // List items: a null-terminated text array; a panel (1044): its own
+    // control table; a tab control (1026): a null-ended array of its pages'
+    // tables.
+    const void* extra;
     void* tabVariable;        // owning tab control's variable, null when none
     int pageIndex;
     const char* helpText;
