@@ -238,6 +238,9 @@ TEST_F(QuaternionRender, StopReachesWorkersInsideCompiledCode)
     long ms = atol(run.output.c_str() + at + 3);
     EXPECT_GE(ms, 500);
     EXPECT_LT(ms, 1000);
+    at = run.output.find("stop_ms=");
+    ASSERT_NE(at, std::string::npos) << run.output;
+    EXPECT_LT(atol(run.output.c_str() + at + 8), 500);
 }
 
 // Bad input ends with a result code and a message, never a crash: orbit

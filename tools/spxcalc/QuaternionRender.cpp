@@ -96,6 +96,10 @@ int RenderQuaternion(Fractal* f, const QuaternionRenderRequest& r)
     if (r.stats)
         printf("rays=%lld guessed=%lld ms=%lu\n", g_QuaternionStatistics.rays, g_QuaternionStatistics.guessed,
                run.ms);
+    // The stop is sent as soon as --stop-after has passed: the rest of the
+    // run is the time the calculation took to answer it.
+    if (r.stopAfter >= 0 && run.result == 3)
+        printf("stop_ms=%ld\n", (long)run.ms - r.stopAfter);
     FlushRenderMessages();
     if (run.criticalBoxes)
         fprintf(stderr, "spxcalc render: %d Critical Error boxes\n", run.criticalBoxes);

@@ -428,10 +428,11 @@ int RunRenderCommand(int argc, char** argv)
             fprintf(stderr, "spxcalc render: cannot write %s (error %d)\n", out.path, (int)WorkerErrorCode);
             written = false;
         }
-    if (o.stats && f->header->Type == FT_ATTRACTOR) {
+    if (f->header->Type == FT_ATTRACTOR) {
         // Attractors count accumulated points; the stop is sent as soon as
         // --stop-after has passed, so the rest of the run is the answer time.
-        printf("points=%.0f ms=%lu\n", t->attractorPointCount, run.ms);
+        if (o.stats)
+            printf("points=%.0f ms=%lu\n", t->attractorPointCount, run.ms);
         if (o.stopAfter >= 0 && run.result == 3)
             printf("stop_ms=%ld\n", (long)run.ms - o.stopAfter);
     } else if (o.stats) {
