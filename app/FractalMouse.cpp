@@ -617,6 +617,15 @@ void QuaternionClick(Fractal* f, FractalTask* t, PFrameWindow* window, int x, in
 
 // Mouse moves in quaternion windows: a drag without the widget moves the
 // view; without a drag, Control places the probe cross-hair (marker 3).
+// Ends a drag of the view; one that moved it is recorded.
+void EndViewMove(Fractal* f, FractalTask* t)
+{
+    const bool moved = t->dragValue == 0;
+    t->dragX = t->dragY = NOT_SET;
+    if (moved)
+        AddUndoStep(f, "Moving fractal");
+}
+
 void QuaternionMove(Fractal* f, FractalTask* t, PFrameWindow* window, int x, int y)
 {
     int ox, oy;
@@ -627,10 +636,7 @@ void QuaternionMove(Fractal* f, FractalTask* t, PFrameWindow* window, int x, int
             return;
         if (!g_Toolkit.mouse.left) {
             // The button went up outside the window.
-            const bool moved = t->dragValue == 0;
-            t->dragX = t->dragY = NOT_SET;
-            if (moved)
-                AddUndoStep(f, "Moving fractal");
+            EndViewMove(f, t);
             return;
         }
         const int dx = x + ox - t->dragX, dy = y + oy - t->dragY;
@@ -763,10 +769,7 @@ void MouseMoved(PFrameWindow* window, int x, int y)
         return;
     // The button went up outside the window: the move ends here.
     if (!g_Toolkit.mouse.left) {
-        const bool moved = t->dragValue == 0;
-        t->dragX = t->dragY = NOT_SET;
-        if (moved)
-            AddUndoStep(f, "Moving fractal");
+        EndViewMove(f, t);
         return;
     }
     if (t->dragValue)

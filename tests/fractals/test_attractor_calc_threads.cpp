@@ -28,26 +28,12 @@
 #include "document/QuaternionParameters.h"
 #include "fractals/AttractorFormula.h"
 #include "fractals/attractor/AttractorProgram.h"
+#include "tests/fractals/ShippedEntry.h"
 #include "fractals/attractor/CalculateAttractor.h"
 #include "fractals/attractor/CalculationPreview.h"
 #include "view3d/OpenGLRenderer.h"
 
 namespace {
-
-std::string ShippedEntry(const char* file, const char* entry)
-{
-    std::string data = SPIRALIX_TEST_DATA;
-    std::string path = data.substr(0, data.size() - strlen("/tests/data")) + "/Formulas/" + file;
-    std::ifstream in(path);
-    std::stringstream all;
-    all << in.rdbuf();
-    std::string text = all.str();
-    size_t start = text.find(std::string("\n") + entry + "(");
-    if (start == std::string::npos)
-        return "";
-    size_t end = text.find("\n}", start + 1);
-    return text.substr(start + 1, end == std::string::npos ? std::string::npos : end + 2 - start - 1);
-}
 
 // A map that sends every point to (x, y, z).
 std::string FixedPointMap(double x, double y, double z)

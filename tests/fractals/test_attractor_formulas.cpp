@@ -21,26 +21,10 @@
 #include "calc/escapetime/PixelRoutine.h"
 #include "fractals/attractor/AttractorBlock.h"
 #include "fractals/attractor/AttractorProgram.h"
+#include "tests/fractals/ShippedEntry.h"
 #include "fractals/attractor/UnitCube.h"
 
 namespace {
-
-// One entry of a shipped formula file, from its name line to its closing
-// brace at the start of a line.
-std::string ShippedEntry(const char* file, const char* entry)
-{
-    std::string data = SPIRALIX_TEST_DATA;
-    std::string path = data.substr(0, data.size() - strlen("/tests/data")) + "/Formulas/" + file;
-    std::ifstream in(path);
-    std::stringstream all;
-    all << in.rdbuf();
-    std::string text = all.str();
-    size_t start = text.find(std::string("\n") + entry + "(");
-    if (start == std::string::npos)
-        return "";
-    size_t end = text.find("\n}", start + 1);
-    return text.substr(start + 1, end == std::string::npos ? std::string::npos : end + 2 - start - 1);
-}
 
 template <typename T>
 T& At(uint8_t* p, int offset) { return *reinterpret_cast<T*>(p + offset); }
